@@ -441,13 +441,13 @@ struct Signature {
     g.add(Name.s);
     g.add("(");
     bool first = true;
-    auto one = [&](const char* n) {
-      if (!n) return;
+    auto one = [&](bool script, const char* n) {
+      if (!script) return;
       if (!first) g.add(tight ? "," : ", ");
       g.add(n);
       first = false;
     };
-    (one(P::name), ...);
+    (one(P::script, P::name), ...);
     (void)one;
     g.add(")");
     return g;
