@@ -1,0 +1,132 @@
+/*
+ * api_connection.cpp - the public login, authentication, password,
+ * connection, server and tree functions: one call-layer line each (call.h).
+ * Passwords are wrapped in secret() so that a trace never shows them.
+ */
+#include "call.h"
+
+extern "C" {
+
+/* ---- login, authentication, passwords ------------------------------------------ */
+NWDSCCODE NWDSLogin(NWDSContextHandle context, nflag32 optionsFlag, const nstr8 *objectName,
+                    const nstr8 *password, nuint32 validityPeriod) {
+  NWC_TODO(context, optionsFlag, objectName, secret(password), validityPeriod);
+}
+
+NWDSCCODE NWDSLogout(NWDSContextHandle context) { NWC_TODO(context); }
+
+NWDSCCODE NWDSAuthenticate(NWCONN_HANDLE conn, nflag32 optionsFlag,
+                           NWDS_Session_Key_T *sessionKey) {
+  NWC_TODO(conn, optionsFlag, opt(sessionKey));
+}
+
+NWDSCCODE NWDSCanDSAuthenticate(NWDSContextHandle context) { NWC_TODO(context); }
+
+nint32 NWIsDSAuthenticated(void) { NWC_TODO(); }
+
+NWDSCCODE NWDSChangeObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
+                                   const nstr8 *objectName, const nstr8 *oldPassword,
+                                   const nstr8 *newPassword) {
+  NWC_TODO(context, optionsFlag, objectName, secret(oldPassword), secret(newPassword));
+}
+
+NWDSCCODE NWDSVerifyObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
+                                   const nstr8 *objectName, const nstr8 *password) {
+  NWC_TODO(context, optionsFlag, objectName, secret(password));
+}
+
+NWDSCCODE NWDSGenerateObjectKeyPair(NWDSContextHandle context, const nstr8 *objectName,
+                                    const nstr8 *objectPassword, nflag32 optionsFlag) {
+  NWC_TODO(context, objectName, secret(objectPassword), optionsFlag);
+}
+
+/* ---- connections, servers, trees ------------------------------------------------ */
+NWDSCCODE NWDSGetMonitoredConnection(NWCONN_HANDLE *conn) { NWC_TODO(out(conn)); }
+
+NWDSCCODE NWDSGetMonitoredConnRef(NWDSContextHandle context, nuint32 *connRef) {
+  NWC_TODO(context, out(connRef));
+}
+
+NWDSCCODE NWDSOpenMonitoredConn(NWDSContextHandle context, NWCONN_HANDLE *connHandle) {
+  NWC_TODO(context, out(connHandle));
+}
+
+NWDSCCODE NWDSSetMonitoredConnection(NWCONN_HANDLE conn) { NWC_TODO(conn); }
+
+NWDSCCODE NWDSLockConnection(NWCONN_HANDLE conn) { NWC_TODO(conn); }
+
+NWDSCCODE NWDSUnlockConnection(NWCONN_HANDLE conn) { NWC_TODO(conn); }
+
+NWDSCCODE NWDSOpenConnToNDSServer(NWDSContextHandle context, const nstr8 *serverName,
+                                  NWCONN_HANDLE *connHandle) {
+  NWC_TODO(context, serverName, out(connHandle));
+}
+
+NWDSCCODE NWDSGetConnectionInfo(NWCONN_HANDLE conn, nuint8 *connStatus, nuint8 *connType,
+                                nuint8 *serverFlags, nuint8 *serverName, nuint8 *transType,
+                                nuint32 *transLen, nuint8 *transAddr, nuint16 *distance,
+                                nuint16 *maxPacketSize) {
+  NWC_TODO(conn, opt(out(connStatus)), opt(out(connType)), opt(out(serverFlags)),
+           opt(out(serverName)), opt(out(transType)), opt(out(transLen)), opt(out(transAddr)),
+           opt(out(distance)), opt(out(maxPacketSize)));
+}
+
+NWDSCCODE NWDSGetConnectionSlot(nuint8 connType, nuint8 transType, nuint32 transLen,
+                                nuint8 *transBuf, NWCONN_HANDLE *conn) {
+  NWC_TODO(connType, transType, transLen, transBuf, out(conn));
+}
+
+NWDSCCODE NWDSGetDSVerInfo(NWCONN_HANDLE conn, nuint32 *dsVersion,
+                           nuint32 *rootMostEntryDepth, pnstr8 sapName, nuint32 *flags,
+                           unicode *treeName) {
+  NWC_TODO(conn, opt(out(dsVersion)), opt(out(rootMostEntryDepth)), opt(out(sapName)),
+           opt(out(flags)), opt(out(treeName)));
+}
+
+NWDSCCODE NWDSGetBinderyContext(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                nuint8 *BinderyEmulationContext) {
+  NWC_TODO(context, conn, out(BinderyEmulationContext));
+}
+
+NWCCODE NWGetNumConnections(nuint16 *numConnections) { NWC_TODO(out(numConnections)); }
+
+NWDSCCODE NWDSGetServerDN(NWDSContextHandle context, NWCONN_HANDLE conn, pnstr8 serverDN) {
+  NWC_TODO(context, conn, out(serverDN));
+}
+
+NWDSCCODE NWDSGetServerAddresses(NWDSContextHandle context, NWCONN_HANDLE conn,
+                                 nuint32 *countNetAddress, pBuf_T netAddresses) {
+  NWC_TODO(context, conn, out(countNetAddress), netAddresses);
+}
+
+NWDSCCODE NWDSGetObjectHostServerAddress(NWDSContextHandle context, const nstr8 *objectName,
+                                         pnstr8 serverName, pBuf_T netAddresses) {
+  NWC_TODO(context, objectName, out(serverName), netAddresses);
+}
+
+nint32 NWIsDSServer(NWCONN_HANDLE conn, pnstr8 treeName) {
+  NWC_TODO(conn, opt(out(treeName)));
+}
+
+NWCCODE NWGetPreferredDSServer(NWCONN_HANDLE *conn) { NWC_TODO(out(conn)); }
+
+NWCCODE NWGetPreferredConnName(nuint8 *preferredName, nuint8 *preferredType) {
+  NWC_TODO(out(preferredName), out(preferredType));
+}
+
+NWDSCCODE NWDSScanConnsForTrees(NWDSContextHandle context, nuint32 numOfPtrs,
+                                nuint32 *numOfTrees, pnstr8 *treeBufPtrs) {
+  NWC_TODO(context, numOfPtrs, out(numOfTrees), treeBufPtrs);
+}
+
+NWDSCCODE NWDSScanForAvailableTrees(NWDSContextHandle context, NWCONN_HANDLE connHandle,
+                                    const nstr8 *scanFilter, nint32 *scanIndex,
+                                    pnstr8 treeName) {
+  NWC_TODO(context, connHandle, opt(scanFilter), io(scanIndex), out(treeName));
+}
+
+NWCCODE NWSetPreferredDSTree(nuint16 length, const nuint8 *treeName) {
+  NWC_TODO(length, textn(treeName, length));
+}
+
+} /* extern "C" */

@@ -1,0 +1,200 @@
+/*
+ * api_directory.cpp - the public functions that read, search, list, modify,
+ * query rights on and stream directory entries, and the name utilities: one
+ * call-layer line each (call.h).
+ */
+#include "call.h"
+
+extern "C" {
+
+/* ---- reading and searching ------------------------------------------------ */
+NWDSCCODE NWDSRead(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
+                   nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
+                   pBuf_T objectInfo) {
+  NWC_TODO(context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
+}
+
+NWDSCCODE NWDSReadObjectInfo(NWDSContextHandle context, const nstr8 *object,
+                             pnstr8 distinguishedName, Object_Info_T *objectInfo) {
+  NWC_TODO(context, object, out(distinguishedName), out(objectInfo));
+}
+
+NWDSCCODE NWDSReadReferences(NWDSContextHandle context, const nstr8 *serverName,
+                             const nstr8 *objectName, nuint32 infoType, nbool8 allAttrs,
+                             pBuf_T attrNames, nuint32 timeFilter, nint32 *iterationHandle,
+                             pBuf_T objectInfo) {
+  NWC_TODO(context, serverName, objectName, infoType, allAttrs, opt(attrNames), timeFilter,
+           io(iterationHandle), objectInfo);
+}
+
+NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nint32 scope,
+                     nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
+                     pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
+                     nint32 *countObjectsSearched, pBuf_T objectInfo) {
+  NWC_TODO(context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
+           opt(attrNames), io(iterationHandle), countObjectsToSearch,
+           opt(out(countObjectsSearched)), objectInfo);
+}
+
+NWDSCCODE NWDSCompare(NWDSContextHandle context, const nstr8 *object, pBuf_T buf,
+                      nbool8 *matched) {
+  NWC_TODO(context, object, buf, out(matched));
+}
+
+NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
+                           const nstr8 *objectName, pBuf_T errBuffer) {
+  NWC_TODO(context, serverName, objectName, errBuffer);
+}
+
+/* ---- listing and iteration -------------------------------------------------- */
+NWDSCCODE NWDSList(NWDSContextHandle context, const nstr8 *object, nint32 *iterationHandle,
+                   pBuf_T subordinates) {
+  NWC_TODO(context, object, io(iterationHandle), subordinates);
+}
+
+NWDSCCODE NWDSListByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
+                                 const nstr8 *className, const nstr8 *subordinateName,
+                                 nint32 *iterationHandle, pBuf_T subordinates) {
+  NWC_TODO(context, objectName, opt(className), opt(subordinateName), io(iterationHandle),
+           subordinates);
+}
+
+NWDSCCODE NWDSListContainableClasses(NWDSContextHandle context, const nstr8 *parentObject,
+                                     nint32 *iterationHandle, pBuf_T containableClasses) {
+  NWC_TODO(context, parentObject, io(iterationHandle), containableClasses);
+}
+
+NWDSCCODE NWDSListContainers(NWDSContextHandle context, const nstr8 *object,
+                             nint32 *iterationHandle, pBuf_T subordinates) {
+  NWC_TODO(context, object, io(iterationHandle), subordinates);
+}
+
+NWDSCCODE NWDSGetCountByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
+                                     const nstr8 *className, const nstr8 *subordinateName,
+                                     nint32 *count) {
+  NWC_TODO(context, objectName, opt(className), opt(subordinateName), out(count));
+}
+
+NWDSCCODE NWDSCloseIteration(NWDSContextHandle context, nint32 iterationHandle,
+                             nuint32 operation) {
+  NWC_TODO(context, iterationHandle, operation);
+}
+
+/* ---- modifying entries ------------------------------------------------------- */
+NWDSCCODE NWDSAddObject(NWDSContextHandle context, const nstr8 *objectName,
+                        nint32 *iterationHandle, nbool8 more, pBuf_T objectInfo) {
+  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, objectInfo);
+}
+
+NWDSCCODE NWDSModifyObject(NWDSContextHandle context, const nstr8 *objectName,
+                           nint32 *iterationHandle, nbool8 more, pBuf_T changes) {
+  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, changes);
+}
+
+NWDSCCODE NWDSModifyDN(NWDSContextHandle context, const nstr8 *objectName,
+                       const nstr8 *newDN, nbool8 deleteOldRDN) {
+  NWC_TODO(context, objectName, newDN, deleteOldRDN);
+}
+
+NWDSCCODE NWDSModifyRDN(NWDSContextHandle context, const nstr8 *objectName,
+                        const nstr8 *newDN, nbool8 deleteOldRDN) {
+  NWC_TODO(context, objectName, newDN, deleteOldRDN);
+}
+
+NWDSCCODE NWDSMoveObject(NWDSContextHandle context, const nstr8 *objectName,
+                         const nstr8 *destParentDN, const nstr8 *destRDN) {
+  NWC_TODO(context, objectName, destParentDN, destRDN);
+}
+
+NWDSCCODE NWDSRemoveObject(NWDSContextHandle context, const nstr8 *object) {
+  NWC_TODO(context, object);
+}
+
+NWDSCCODE NWDSBackupObject(NWDSContextHandle context, const nstr8 *objectName,
+                           nint32 *iterationHandle, pBuf_T objectInfo) {
+  NWC_TODO(context, objectName, io(iterationHandle), objectInfo);
+}
+
+NWDSCCODE NWDSRestoreObject(NWDSContextHandle context, const nstr8 *objectName,
+                            nint32 *iterationHandle, nbool8 more, nuint32 size,
+                            const nuint8 *objectInfo) {
+  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, size, objectInfo);
+}
+
+NWDSCCODE NWDSAddSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom,
+                               const nstr8 *equalTo) {
+  NWC_TODO(context, equalFrom, equalTo);
+}
+
+NWDSCCODE NWDSRemSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom,
+                               const nstr8 *equalTo) {
+  NWC_TODO(context, equalFrom, equalTo);
+}
+
+/* ---- effective rights ---------------------------------------------------------- */
+NWDSCCODE NWDSGetEffectiveRights(NWDSContextHandle context, const nstr8 *subjectName,
+                                 const nstr8 *objectName, const nstr8 *attrName,
+                                 nuint32 *privileges) {
+  NWC_TODO(context, subjectName, objectName, attrName, out(privileges));
+}
+
+NWDSCCODE NWDSListAttrsEffectiveRights(NWDSContextHandle context, const nstr8 *objectName,
+                                       const nstr8 *subjectName, nbool8 allAttrs,
+                                       pBuf_T attrNames, nint32 *iterationHandle,
+                                       pBuf_T privilegeInfo) {
+  NWC_TODO(context, objectName, subjectName, allAttrs, opt(attrNames), io(iterationHandle),
+           privilegeInfo);
+}
+
+/* ---- streams ------------------------------------------------------------------- */
+NWDSCCODE NWDSOpenStream(NWDSContextHandle context, const nstr8 *objectName,
+                         const nstr8 *attrName, nflag32 flags, NWFILE_HANDLE *fileHandle) {
+  NWC_TODO(context, objectName, attrName, flags, out(fileHandle));
+}
+
+/* ---- name utilities -------------------------------------------------------------- */
+NWDSCCODE NWDSAbbreviateName(NWDSContextHandle context, const nstr8 *inName,
+                             pnstr8 abbreviatedName) {
+  NWC_TODO(context, inName, out(abbreviatedName));
+}
+
+NWDSCCODE NWDSCanonicalizeName(NWDSContextHandle context, const nstr8 *objectName,
+                               pnstr8 canonName) {
+  NWC_TODO(context, objectName, out(canonName));
+}
+
+NWDSCCODE NWDSRemoveAllTypes(NWDSContextHandle context, const nstr8 *name,
+                             pnstr8 strippedName) {
+  NWC_TODO(context, name, out(strippedName));
+}
+
+NWDSCCODE NWDSReplaceAttrNameAbbrev(NWDSContextHandle context, const nstr8 *inStr,
+                                    pnstr8 outStr) {
+  NWC_TODO(context, inStr, out(outStr));
+}
+
+NWDSCCODE NWDSWhoAmI(NWDSContextHandle context, pnstr8 objectName) {
+  NWC_TODO(context, out(objectName));
+}
+
+NWDSCCODE NWDSGetSyntaxID(NWDSContextHandle context, const nstr8 *attrName,
+                          nuint32 *syntaxID) {
+  NWC_TODO(context, attrName, out(syntaxID));
+}
+
+NWDSCCODE NWDSCIStringsMatch(NWDSContextHandle context, const nstr8 *string1,
+                             const nstr8 *string2, nint32 *matches) {
+  NWC_TODO(context, string1, string2, out(matches));
+}
+
+NWDSCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, nuint32 objectID,
+                          pnstr8 object) {
+  NWC_TODO(context, conn, objectID, out(object));
+}
+
+NWDSCCODE NWDSResolveName(NWDSContextHandle context, const nstr8 *objectName,
+                          NWCONN_HANDLE *conn, nuint32 *objectID) {
+  NWC_TODO(context, objectName, out(conn), out(objectID));
+}
+
+} /* extern "C" */

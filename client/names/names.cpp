@@ -1,0 +1,421 @@
+// Directory names: see names.h for the grammar and the rules.
+#include "names/names.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "nwclient.h"
+
+namespace nwc {
+namespace {
+
+constexpr std::string_view kRootName = "[Root]";
+
+// Text with a per-byte "was escaped" mark, so that separators and blanks
+// can be told from literal ones after the backslashes are gone.
+struct Marked {
+  std::string text;
+  std::vector<bool> escaped;
+  void push(char c, bool e) {
+    text += c;
+    escaped.push_back(e);
+  }
+  size_t size() const { return text.size(); }
+  bool is(size_t i, char c) const { return text[i] == c && !escaped[i]; }
+  Marked slice(size_t from, size_t to) const {
+    Marked m;
+    m.text = text.substr(from, to - from);
+    m.escaped.assign(escaped.begin() + static_cast<long>(from), escaped.begin() + static_cast<long>(to));
+    return m;
+  }
+  bool any_escaped() const { return std::find(escaped.begin(), escaped.end(), true) != escaped.end(); }
+};
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// Unescaped blanks at both ends dropped, inner runs of unescaped blanks
+// folded to one blank.
+std::string normalise_blanks(const Marked& m) {
+  size_t b = 0, e = m.size();
+  while (b < e && is_blank(m.text[b]) && !m.escaped[b]) ++b;
+  while (e > b && is_blank(m.text[e - 1]) && !m.escaped[e - 1]) --e;
+  std::string out;
+  bool in_run = false;
+  for (size_t i = b; i < e; ++i) {
+    const bool plain_blank = is_blank(m.text[i]) && !m.escaped[i];
+    if (plain_blank) {
+      if (!in_run) out += ' ';
+      in_run = true;
+    } else {
+      out += m.text[i];
+      in_run = false;
+    }
+  }
+  return out;
+}
+
+std::vector<Marked> split(const Marked& m, char sep) {
+  std::vector<Marked> parts;
+  size_t start = 0;
+  for (size_t i = 0; i < m.size(); ++i) {
+    if (m.is(i, sep)) {
+      parts.push_back(m.slice(start, i));
+      start = i + 1;
+    }
+  }
+  parts.push_back(m.slice(start, m.size()));
+  return parts;
+}
+
+bool blank_only(const Marked& m) {
+  for (size_t i = 0; i < m.size(); ++i)
+    if (!(is_blank(m.text[i]) && !m.escaped[i])) return false;
+  return true;
+}
+
+struct Tokens {
+  bool root = false;          // the whole name is [Root]
+  bool absolute = false;      // leading dot, or ends in [Root]
+  size_t trailing_dots = 0;
+  std::vector<Rdn> rdns;      // types may be empty
+};
+
+Expected<Ava> parse_ava(const Marked& m) {
+  size_t eq = m.size();
+  for (size_t i = 0; i < m.size(); ++i) {
+    if (m.is(i, '=')) {
+      if (eq != m.size()) return fail(ERR_INVALID_OBJECT_NAME);  // a second '='
+      eq = i;
+    }
+  }
+  Ava ava;
+  if (eq == m.size()) {
+    ava.value = normalise_blanks(m);
+  } else {
+    const Marked type = m.slice(0, eq);
+    if (type.any_escaped()) return fail(ERR_INVALID_OBJECT_NAME);
+    ava.type = canonical_type(normalise_blanks(type));
+    if (ava.type.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+    ava.value = normalise_blanks(m.slice(eq + 1, m.size()));
+  }
+  if (ava.value.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  return ava;
+}
+
+Expected<Rdn> parse_rdn_marked(const Marked& m) {
+  Rdn rdn;
+  for (const Marked& part : split(m, '+')) {
+    auto ava = parse_ava(part);
+    if (!ava) return fail(ava.status());
+    rdn.avas.push_back(std::move(*ava));
+  }
+  if (rdn.avas.size() > 1) {
+    for (const Ava& a : rdn.avas)
+      if (a.type.empty()) return fail(ERR_INCONSISTENT_MULTIAVA);
+  }
+  return rdn;
+}
+
+bool is_root_word(const Marked& m) {
+  const std::string t = normalise_blanks(m);
+  return !m.any_escaped() && fold_case(t) == fold_case(kRootName);
+}
+
+Expected<Tokens> tokenize(std::string_view text) {
+  if (text.size() >= MAX_DN_BYTES * 2) return fail(ERR_INVALID_OBJECT_NAME);
+  Marked m;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\0') return fail(ERR_INVALID_OBJECT_NAME);
+    if (text[i] == '\\') {
+      if (i + 1 >= text.size()) return fail(ERR_INVALID_OBJECT_NAME);
+      m.push(text[++i], true);
+    } else {
+      m.push(text[i], false);
+    }
+  }
+  Tokens t;
+  if (blank_only(m)) return fail(ERR_INVALID_OBJECT_NAME);
+
+  std::vector<Marked> segs = split(m, '.');
+  // A name made of dots only climbs the name context.
+  if (std::all_of(segs.begin(), segs.end(), blank_only)) {
+    t.trailing_dots = segs.size() - 1;
+    return t;
+  }
+  if (blank_only(segs.front())) {
+    t.absolute = true;
+    segs.erase(segs.begin());
+  }
+  while (!segs.empty() && blank_only(segs.back())) {
+    ++t.trailing_dots;
+    segs.pop_back();
+  }
+  if (!segs.empty() && is_root_word(segs.back())) {
+    if (t.trailing_dots) return fail(ERR_INVALID_OBJECT_NAME);
+    segs.pop_back();
+    t.absolute = true;
+    if (segs.empty()) {
+      t.root = true;
+      return t;
+    }
+  }
+  if (t.absolute && t.trailing_dots) return fail(ERR_INVALID_OBJECT_NAME);
+  for (const Marked& seg : segs) {
+    if (blank_only(seg)) return fail(ERR_INVALID_OBJECT_NAME);
+    auto rdn = parse_rdn_marked(seg);
+    if (!rdn) return fail(rdn.status());
+    t.rdns.push_back(std::move(*rdn));
+  }
+  return t;
+}
+
+// Default typing of the untyped RDNs of a whole name (see names.h).
+void assign_types(std::vector<Rdn>& rdns, bool leaf_first) {
+  const size_t n = rdns.size();
+  for (size_t i = 0; i < n; ++i) {
+    for (Ava& a : rdns[i].avas) {
+      if (!a.type.empty()) continue;
+      if (n == 1 || i == n - 1)
+        a.type = "O";
+      else if (i == 0 && leaf_first)
+        a.type = "CN";
+      else
+        a.type = "OU";
+      a.inferred = true;
+    }
+  }
+}
+
+Status check_rdn(const Rdn& rdn) {
+  for (size_t i = 0; i < rdn.avas.size(); ++i) {
+    const Ava& a = rdn.avas[i];
+    for (size_t j = i + 1; j < rdn.avas.size(); ++j)
+      if (fold_case(a.type) == fold_case(rdn.avas[j].type)) return ERR_DUPLICATE_TYPE;
+    if (a.type == "C" && count_chars(a.value) > 2) return ERR_COUNTRY_NAME_TOO_LONG;
+  }
+  if (format_rdn(rdn).size() > MAX_RDN_BYTES - 1) return ERR_RDN_TOO_LONG;
+  return 0;
+}
+
+Expected<Dn> finish(std::vector<Rdn> rdns, bool leaf_first) {
+  assign_types(rdns, leaf_first);
+  Dn dn{std::move(rdns)};
+  for (const Rdn& r : dn.rdns)
+    if (Status s = check_rdn(r)) return fail(s);
+  const std::string full = format_dn(dn);
+  if (full.size() > MAX_DN_BYTES - 1 || count_chars(full) > MAX_DN_CHARS)
+    return fail(ERR_INVALID_OBJECT_NAME);
+  return dn;
+}
+
+std::string normalised_fold(std::string_view s) {
+  // Blank runs are already single in parsed values; fold the case only.
+  return fold_case(s);
+}
+
+Rdn folded(const Rdn& rdn, bool with_types) {
+  Rdn k;
+  for (const Ava& a : rdn.avas)
+    k.avas.push_back(Ava{with_types ? fold_case(a.type) : std::string(), normalised_fold(a.value), false});
+  std::sort(k.avas.begin(), k.avas.end(), [](const Ava& x, const Ava& y) {
+    return x.type != y.type ? x.type < y.type : x.value < y.value;
+  });
+  return k;
+}
+
+// Number of RDNs, counted from the root end, that a and b share.
+size_t common_depth(const Dn& a, const Dn& b) {
+  size_t c = 0;
+  while (c < a.depth() && c < b.depth() &&
+         same_rdn(a.rdns[a.depth() - 1 - c], b.rdns[b.depth() - 1 - c]))
+    ++c;
+  return c;
+}
+
+// The relative form of dn against ctx: the leading RDNs to write and the
+// number of trailing dots.
+std::pair<size_t, size_t> relative_parts(const Dn& dn, const Dn& ctx) {
+  size_t c = common_depth(dn, ctx);
+  if (c == dn.depth()) --c;  // dn is the context or above it: name its last RDN
+  return {dn.depth() - c, ctx.depth() - c};
+}
+
+std::string join(const Dn& dn, size_t count, bool typeless) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out += '.';
+    out += format_rdn(dn.rdns[i], typeless);
+  }
+  return out;
+}
+
+}  // namespace
+
+Dn Dn::parent() const {
+  Dn p;
+  if (!rdns.empty()) p.rdns.assign(rdns.begin() + 1, rdns.end());
+  return p;
+}
+
+std::string canonical_type(std::string_view type) {
+  static constexpr std::string_view kStandard[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
+  std::string upper(type);
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (std::string_view s : kStandard)
+    if (upper == s) return upper;
+  return std::string(type);
+}
+
+Expected<Dn> parse_dn(std::string_view text) {
+  auto t = tokenize(text);
+  if (!t) return fail(t.status());
+  if (t->root) return Dn{};
+  if (t->trailing_dots || t->rdns.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  return finish(std::move(t->rdns), true);
+}
+
+Expected<Dn> parse_name_context(std::string_view text) {
+  bool blank = true;
+  for (char c : text)
+    if (!is_blank(c)) blank = false;
+  if (blank) return Dn{};
+  auto t = tokenize(text);
+  if (!t) return fail(t.status());
+  if (t->root) return Dn{};
+  if (t->trailing_dots || t->rdns.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  return finish(std::move(t->rdns), false);
+}
+
+Expected<Dn> resolve_name(std::string_view text, const Dn& ctx, uint32_t flags) {
+  auto t = tokenize(text);
+  if (!t) return fail(t.status());
+  if (t->root) return Dn{};
+  if (!(flags & DCV_CANONICALIZE_NAMES) || t->absolute) {
+    if (t->trailing_dots || t->rdns.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+    return finish(std::move(t->rdns), true);
+  }
+  if (t->trailing_dots > ctx.depth()) return fail(ERR_INVALID_OBJECT_NAME);
+  const bool leaf_first = !t->rdns.empty();
+  std::vector<Rdn> rdns = std::move(t->rdns);
+  rdns.insert(rdns.end(), ctx.rdns.begin() + static_cast<long>(t->trailing_dots), ctx.rdns.end());
+  if (rdns.empty()) return Dn{};
+  return finish(std::move(rdns), leaf_first);
+}
+
+Expected<Dn> parse_name(std::string_view text, std::string_view name_context, uint32_t flags) {
+  Dn ctx;
+  if (flags & DCV_CANONICALIZE_NAMES) {
+    auto c = parse_name_context(name_context);
+    if (!c) return fail(c.status());
+    ctx = std::move(*c);
+  }
+  return resolve_name(text, ctx, flags);
+}
+
+Expected<Rdn> parse_rdn(std::string_view text) {
+  auto t = tokenize(text);
+  if (!t) return fail(t.status());
+  if (t->root || t->absolute || t->trailing_dots || t->rdns.size() != 1)
+    return fail(ERR_INVALID_OBJECT_NAME);
+  for (const Ava& a : t->rdns[0].avas)
+    if (a.type.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  if (Status s = check_rdn(t->rdns[0])) return fail(s);
+  return std::move(t->rdns[0]);
+}
+
+std::string escape_value(std::string_view value) {
+  std::string out;
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    const bool edge_blank = c == ' ' && (i == 0 || i + 1 == value.size() || value[i - 1] == ' ');
+    if (c == '.' || c == '=' || c == '+' || c == '\\' || edge_blank) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string format_rdn(const Rdn& rdn, bool typeless) {
+  std::string out;
+  for (size_t i = 0; i < rdn.avas.size(); ++i) {
+    if (i) out += '+';
+    if (!typeless && !rdn.avas[i].type.empty()) {
+      out += rdn.avas[i].type;
+      out += '=';
+    }
+    out += escape_value(rdn.avas[i].value);
+  }
+  return out;
+}
+
+std::string format_dn(const Dn& dn, bool typeless) {
+  if (dn.is_root()) return std::string(kRootName);
+  return join(dn, dn.depth(), typeless);
+}
+
+std::string format_name(const Dn& dn, const Dn& ctx, uint32_t flags) {
+  const bool typeless = flags & DCV_TYPELESS_NAMES;
+  if (dn.is_root()) return std::string(kRootName);
+  if (!(flags & DCV_CANONICALIZE_NAMES) || ctx.is_root()) return format_dn(dn, typeless);
+  const auto [count, dots] = relative_parts(dn, ctx);
+  return join(dn, count, typeless) + std::string(dots, '.');
+}
+
+std::string abbreviate_name(const Dn& dn, const Dn& ctx, uint32_t flags) {
+  if (dn.is_root()) return std::string(kRootName);
+  const auto [count, dots] = relative_parts(dn, ctx);
+  const std::string typeless = join(dn, count, true) + std::string(dots, '.');
+  if (flags & DCV_TYPELESS_NAMES) return typeless;
+  // Without types only if reading it back gives the same types.
+  auto back = resolve_name(typeless, ctx, DCV_CANONICALIZE_NAMES);
+  if (back && same_dn(*back, dn)) return typeless;
+  return join(dn, count, false) + std::string(dots, '.');
+}
+
+Expected<std::string> remove_all_types(std::string_view text) {
+  auto t = tokenize(text);
+  if (!t) return fail(t.status());
+  if (t->root) return std::string(kRootName);
+  std::string out = t->absolute ? "." : "";
+  for (size_t i = 0; i < t->rdns.size(); ++i) {
+    if (i) out += '.';
+    out += format_rdn(t->rdns[i], true);
+  }
+  return out + std::string(t->trailing_dots, '.');
+}
+
+bool ci_equal(std::string_view a, std::string_view b) {
+  auto norm = [](std::string_view s) {
+    Marked m;
+    for (char c : s) m.push(c, false);
+    return fold_case(normalise_blanks(m));
+  };
+  return norm(a) == norm(b);
+}
+
+std::string rdn_key(const Rdn& rdn) { return format_rdn(folded(rdn, true)); }
+
+std::string rdn_value_key(const Rdn& rdn) { return format_rdn(folded(rdn, false), true); }
+
+std::string dn_key(const Dn& dn) {
+  std::string out;
+  for (size_t i = 0; i < dn.depth(); ++i) {
+    if (i) out += '.';
+    out += rdn_key(dn.rdns[i]);
+  }
+  return out;
+}
+
+bool same_rdn(const Rdn& a, const Rdn& b) { return rdn_key(a) == rdn_key(b); }
+
+bool same_dn(const Dn& a, const Dn& b) {
+  if (a.depth() != b.depth()) return false;
+  for (size_t i = 0; i < a.depth(); ++i)
+    if (!same_rdn(a.rdns[i], b.rdns[i])) return false;
+  return true;
+}
+
+bool is_below(const Dn& dn, const Dn& ancestor) {
+  return dn.depth() > ancestor.depth() && common_depth(dn, ancestor) == ancestor.depth();
+}
+
+}  // namespace nwc

@@ -1,0 +1,234 @@
+// Schema lookups: definitions by name, effective class sets, containment,
+// value checks against attribute definitions, checks of new definitions.
+#include "schema/schema.h"
+
+#include <algorithm>
+#include <set>
+
+#include "names/names.h"
+
+namespace nwc {
+namespace {
+
+bool is_text_syntax(uint32_t s) {
+  switch (s) {
+    case SYN_DIST_NAME:
+    case SYN_CE_STRING:
+    case SYN_CI_STRING:
+    case SYN_PR_STRING:
+    case SYN_NU_STRING:
+    case SYN_TEL_NUMBER:
+    case SYN_CLASS_NAME:
+    case SYN_FAX_NUMBER:
+    case SYN_EMAIL_ADDRESS: return true;
+    default: return false;
+  }
+}
+
+bool is_integer_syntax(uint32_t s) {
+  return s == SYN_INTEGER || s == SYN_COUNTER || s == SYN_INTERVAL || s == SYN_TIME;
+}
+
+bool within(int64_t n, const AttrDef& a) { return n >= a.lower && n <= a.upper; }
+
+}  // namespace
+
+Schema::Schema(std::vector<AttrDef> attrs, std::vector<ClassDef> classes)
+    : attrs_(std::move(attrs)), classes_(std::move(classes)) {
+  for (size_t i = 0; i < attrs_.size(); ++i) {
+    attr_index_.emplace(fold_case(attrs_[i].name), i);
+    if (attrs_[i].id) attr_ids_.emplace(attrs_[i].id, i);
+  }
+  for (size_t i = 0; i < classes_.size(); ++i) class_index_.emplace(fold_case(classes_[i].name), i);
+}
+
+const AttrDef* Schema::attribute(std::string_view name) const {
+  auto it = attr_index_.find(fold_case(name));
+  return it == attr_index_.end() ? nullptr : &attrs_[it->second];
+}
+
+const AttrDef* Schema::attribute_by_id(int64_t id) const {
+  auto it = attr_ids_.find(id);
+  return it == attr_ids_.end() ? nullptr : &attrs_[it->second];
+}
+
+const ClassDef* Schema::class_def(std::string_view name) const {
+  auto it = class_index_.find(fold_case(name));
+  return it == class_index_.end() ? nullptr : &classes_[it->second];
+}
+
+std::vector<const ClassDef*> Schema::lineage(std::string_view cls) const {
+  std::vector<const ClassDef*> out;
+  const ClassDef* first = class_def(cls);
+  if (!first) return out;
+  std::set<const ClassDef*> seen{first};
+  out.push_back(first);
+  for (size_t i = 0; i < out.size(); ++i) {  // breadth first: nearest first
+    for (const auto& s : out[i]->super_classes) {
+      const ClassDef* c = class_def(s);
+      if (c && seen.insert(c).second) out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Schema::mandatory(std::string_view cls) const {
+  std::vector<std::string> out;
+  std::set<std::string> seen;
+  for (const ClassDef* c : lineage(cls)) {
+    for (const auto& m : c->mandatory) {
+      const AttrDef* a = attribute(m);
+      const std::string name = a ? a->name : m;
+      if (seen.insert(fold_case(name)).second) out.push_back(name);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Schema::optional(std::string_view cls) const {
+  std::set<std::string> seen;
+  for (const auto& m : mandatory(cls)) seen.insert(fold_case(m));
+  std::vector<std::string> out;
+  for (const ClassDef* c : lineage(cls)) {
+    for (const auto& o : c->optional) {
+      const AttrDef* a = attribute(o);
+      const std::string name = a ? a->name : o;
+      if (seen.insert(fold_case(name)).second) out.push_back(name);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Schema::naming(std::string_view cls) const {
+  for (const ClassDef* c : lineage(cls))
+    if (!c->naming.empty()) return c->naming;
+  return {};
+}
+
+std::vector<std::string> Schema::containment(std::string_view cls) const {
+  for (const ClassDef* c : lineage(cls))
+    if (!c->containment.empty()) return c->containment;
+  return {};
+}
+
+bool Schema::is_a(std::string_view cls, std::string_view ancestor) const {
+  const std::string key = fold_case(ancestor);
+  for (const ClassDef* c : lineage(cls))
+    if (fold_case(c->name) == key) return true;
+  return false;
+}
+
+bool Schema::may_contain(std::string_view parent, std::string_view child) const {
+  const ClassDef* p = class_def(parent);
+  if (!p || !(p->flags & DS_CONTAINER_CLASS)) return false;
+  for (const auto& k : containment(child))
+    if (is_a(parent, k)) return true;
+  return false;
+}
+
+bool Schema::is_container(std::string_view cls) const {
+  const ClassDef* c = class_def(cls);
+  return c && (c->flags & DS_CONTAINER_CLASS);
+}
+
+bool Schema::allows(std::string_view cls, std::string_view attr) const {
+  const AttrDef* a = attribute(attr);
+  if (!a) return false;
+  if (fold_case(cls) == "unknown") return true;  // placeholders keep whatever they had
+  const std::string key = fold_case(a->name);
+  for (const auto& m : mandatory(cls))
+    if (fold_case(m) == key) return true;
+  for (const auto& o : optional(cls))
+    if (fold_case(o) == key) return true;
+  return false;
+}
+
+Expected<uint32_t> Schema::syntax_of(std::string_view attr) const {
+  const AttrDef* a = attribute(attr);
+  if (!a) return fail(ERR_NO_SUCH_ATTRIBUTE);
+  return a->syntax;
+}
+
+Status Schema::check_value(const AttrDef& attr, const Value& v) const {
+  if (v.syntax != attr.syntax) return ERR_SYNTAX_VIOLATION;
+  if (Status s = check_syntax(v)) return s;
+  if (v.syntax == SYN_CLASS_NAME && !class_def(v.texts[0])) return ERR_SYNTAX_VIOLATION;
+  if (!(attr.flags & DS_SIZED_ATTR)) return 0;
+  bool ok = true;
+  if (is_text_syntax(v.syntax))
+    ok = within(static_cast<int64_t>(count_chars(v.texts[0])), attr);
+  else if (v.syntax == SYN_PATH)
+    ok = within(static_cast<int64_t>(count_chars(v.texts[1])), attr);
+  else if (is_integer_syntax(v.syntax))
+    ok = within(v.syntax == SYN_TIME ? static_cast<int64_t>(v.nums[0])
+                                     : static_cast<int64_t>(static_cast<int32_t>(v.nums[0])),
+                attr);
+  else if (v.syntax == SYN_OCTET_STRING || v.syntax == SYN_UNKNOWN)
+    ok = within(static_cast<int64_t>(v.blobs[0].size()), attr);
+  return ok ? 0 : ERR_SYNTAX_VIOLATION;
+}
+
+namespace {
+
+Status check_schema_name(std::string_view name, Status too_long) {
+  if (name.empty() || name.find_first_not_of(" \t") == std::string_view::npos) return ERR_INVALID_DS_NAME;
+  if (count_chars(name) > MAX_SCHEMA_NAME_CHARS) return too_long;
+  if (name.find('\0') != std::string_view::npos) return ERR_INVALID_DS_NAME;
+  return 0;
+}
+
+}  // namespace
+
+Status Schema::check_new_attribute(const AttrDef& a) const {
+  if (Status s = check_schema_name(a.name, ERR_ATTR_NAME_TOO_LONG)) return s;
+  if (attribute(a.name)) return ERR_ATTRIBUTE_ALREADY_EXISTS;
+  if (a.syntax >= kSyntaxCount) return ERR_INVALID_ATTR_SYNTAX;
+  if ((a.flags & DS_SIZED_ATTR) && a.lower > a.upper) return ERR_INVALID_ATTR_SYNTAX;
+  return 0;
+}
+
+Status Schema::check_new_class(const ClassDef& c) const {
+  if (Status s = check_schema_name(c.name, ERR_INVALID_DS_NAME)) return s;
+  if (class_def(c.name)) return ERR_CLASS_ALREADY_EXISTS;
+  if (c.super_classes.empty()) return ERR_NO_SUCH_CLASS;
+  for (const auto& s : c.super_classes)
+    if (!class_def(s)) return ERR_NO_SUCH_CLASS;
+  for (const auto& k : c.containment)
+    if (!class_def(k) && fold_case(k) != fold_case(c.name)) return ERR_NO_SUCH_CLASS;
+  for (const auto* list : {&c.naming, &c.mandatory, &c.optional})
+    for (const auto& n : *list)
+      if (!attribute(n)) return ERR_NO_SUCH_ATTRIBUTE;
+  auto has_duplicates = [](const std::vector<std::string>& v) {
+    std::set<std::string> seen;
+    for (const auto& s : v)
+      if (!seen.insert(fold_case(s)).second) return true;
+    return false;
+  };
+  if (has_duplicates(c.mandatory)) return ERR_DUPLICATE_MANDATORY;
+  if (has_duplicates(c.optional)) return ERR_DUPLICATE_OPTIONAL;
+  for (const auto& m : c.mandatory)
+    for (const auto& o : c.optional)
+      if (fold_case(m) == fold_case(o)) return ERR_DUPLICATE_OPTIONAL;
+
+  // Effective sets of the new class as if it were defined.
+  std::set<std::string> allowed;
+  std::vector<std::string> naming = c.naming;
+  std::vector<std::string> containment = c.containment;
+  for (const auto* list : {&c.mandatory, &c.optional})
+    for (const auto& n : *list) allowed.insert(fold_case(n));
+  for (const auto& s : c.super_classes) {
+    for (const auto& n : mandatory(s)) allowed.insert(fold_case(n));
+    for (const auto& n : optional(s)) allowed.insert(fold_case(n));
+    if (naming.empty()) naming = this->naming(s);
+    if (containment.empty()) containment = this->containment(s);
+  }
+  for (const auto& n : c.naming)
+    if (!allowed.count(fold_case(n))) return ERR_BAD_NAMING_ATTRIBUTES;
+  if (c.flags & DS_EFFECTIVE_CLASS) {
+    if (containment.empty()) return ERR_AMBIGUOUS_CONTAINMENT;
+    if (naming.empty()) return ERR_AMBIGUOUS_NAMING;
+  }
+  return 0;
+}
+
+}  // namespace nwc

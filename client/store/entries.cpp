@@ -1,0 +1,391 @@
+// The store's entries and attribute values.
+#include <algorithm>
+
+#include "store/queries.h"
+#include "store/sql.h"
+#include "store/store.h"
+
+namespace nwc {
+namespace {
+
+Entry read_entry(StoreStmt& q) {
+  Entry e;
+  e.id = q.i64(0);
+  e.parent = q.is_null(1) ? kNoEntry : q.i64(1);
+  e.rdn = q.text(2);
+  e.cls = q.text(3);
+  e.flags = static_cast<uint32_t>(q.i64(4));
+  e.ctime = q.i64(5);
+  e.mtime = q.i64(6);
+  return e;
+}
+
+bool has_inferred_type(const Rdn& rdn) {
+  return std::any_of(rdn.avas.begin(), rdn.avas.end(), [](const Ava& a) { return a.inferred; });
+}
+
+}  // namespace
+
+Status Store::ensure_entry(EntryId id) {
+  StoreStmt q(*this, "SELECT 1 FROM entries WHERE id = ?");
+  const int rc = q.bind(1, id).step();
+  if (rc == SQLITE_ROW) return 0;
+  return rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc);
+}
+
+Expected<EntryId> Store::child(EntryId parent, const Rdn& rdn) {
+  {
+    StoreStmt q(*this, queries::kChildByKey);
+    const int rc = q.bind(1, parent).bind(2, rdn_key(rdn)).step();
+    if (rc == SQLITE_ROW) return q.i64(0);
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  if (!has_inferred_type(rdn)) return fail(ERR_NO_SUCH_ENTRY);
+  // Default typing guessed the type; accept one sibling with these values.
+  StoreStmt q(*this, queries::kChildByValues);
+  q.bind(1, parent).bind(2, rdn_value_key(rdn));
+  if (q.step() != SQLITE_ROW) return fail(ERR_NO_SUCH_ENTRY);
+  const EntryId id = q.i64(0);
+  if (q.step() == SQLITE_ROW) return fail(ERR_NO_SUCH_ENTRY);  // ambiguous
+  return id;
+}
+
+Expected<EntryId> Store::find(const Dn& dn) {
+  EntryId id = root_;
+  for (auto it = dn.rdns.rbegin(); it != dn.rdns.rend(); ++it) {
+    auto c = child(id, *it);
+    if (!c) return fail(c.status());
+    id = *c;
+  }
+  return id;
+}
+
+Expected<Entry> Store::entry(EntryId id) {
+  StoreStmt q(*this, queries::kEntryById);
+  const int rc = q.bind(1, id).step();
+  if (rc == SQLITE_ROW) return read_entry(q);
+  return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
+}
+
+Expected<Dn> Store::dn_of(EntryId id) {
+  Dn dn;
+  for (EntryId cur = id; cur != root_;) {
+    auto e = entry(cur);
+    if (!e) return fail(e.status());
+    auto rdn = parse_rdn(e->rdn);
+    if (!rdn) return fail(ERR_INCONSISTENT_DATABASE);
+    dn.rdns.push_back(std::move(*rdn));
+    if (e->parent == kNoEntry) return fail(ERR_INCONSISTENT_DATABASE);
+    cur = e->parent;
+  }
+  return dn;
+}
+
+Expected<std::vector<Entry>> Store::children(EntryId parent, EntryId after, size_t limit) {
+  StoreStmt q(*this, queries::kChildrenPage);
+  const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
+  q.bind(1, parent).bind(2, after).bind(3, lim);
+  std::vector<Entry> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back(read_entry(q));
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
+Expected<uint32_t> Store::child_count(EntryId parent) {
+  StoreStmt q(*this, "SELECT count(*) FROM entries WHERE parent = ?");
+  const int rc = q.bind(1, parent).step();
+  if (rc != SQLITE_ROW) return fail(sql_status(rc));
+  return static_cast<uint32_t>(q.i64(0));
+}
+
+Expected<const AttrDef*> Store::attr_def(const Schema& s, std::string_view name) {
+  const AttrDef* a = s.attribute(name);
+  if (!a) return fail(ERR_NO_SUCH_ATTRIBUTE);
+  return a;
+}
+
+Status Store::insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate) {
+  if (Status st = normalise_value(v)) return st;
+  if (Status st = s.check_value(a, v)) return st;
+  const std::string key = equality_key(v);
+  if (a.flags & DS_SINGLE_VALUED_ATTR) {
+    StoreStmt q(*this, "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1");
+    const int rc = q.bind(1, id).bind(2, a.id).step();
+    if (rc == SQLITE_ROW) {
+      if (q.blob(0) == key) return ignore_duplicate ? 0 : ERR_DUPLICATE_VALUE;
+      return ERR_CANT_HAVE_MULTIPLE_VALUES;
+    }
+    if (rc != SQLITE_DONE) return sql_status(rc);
+  }
+  StoreStmt ins(*this, "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime) VALUES(?,?,?,?,?,?)");
+  ins.bind(1, id).bind(2, a.id).bind(3, int64_t{v.syntax}).bind_blob(4, encode_value(v)).bind_blob(5, key).bind(6, now_seconds());
+  const int rc = ins.step();
+  if ((rc & 0xFF) == SQLITE_CONSTRAINT) return ignore_duplicate ? 0 : ERR_DUPLICATE_VALUE;
+  return rc == SQLITE_DONE ? 0 : sql_status(rc);
+}
+
+Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_view cls,
+                                   const std::vector<NewValue>& values, uint32_t flags) {
+  Transaction tx(*this);
+  if (tx.status()) return fail(tx.status());
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  const Schema& s = **sc;
+  if (Status st = ensure_entry(parent)) return fail(st);
+  const ClassDef* c = s.class_def(cls);
+  if (!c) return fail(ERR_NO_SUCH_CLASS);
+  if (rdn.avas.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  for (const Ava& a : rdn.avas)
+    if (a.type.empty()) return fail(ERR_INVALID_OBJECT_NAME);
+  if (c->flags & DS_CONTAINER_CLASS) flags |= DS_CONTAINER_ENTRY;
+  const int64_t now = now_seconds();
+  {
+    StoreStmt q(*this,
+                "INSERT INTO entries(parent, rdn, rdn_key, rdn_value_key, class, class_key, flags, ctime, mtime) "
+                "VALUES(?,?,?,?,?,?,?,?,?)");
+    q.bind(1, parent).bind(2, format_rdn(rdn)).bind(3, rdn_key(rdn)).bind(4, rdn_value_key(rdn))
+        .bind(5, c->name).bind(6, fold_case(c->name)).bind(7, int64_t{flags}).bind(8, now).bind(9, now);
+    const int rc = q.step();
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) return fail(ERR_ENTRY_ALREADY_EXISTS);
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  const EntryId id = sqlite3_last_insert_rowid(db_);
+  for (const NewValue& nv : values) {
+    auto a = attr_def(s, nv.attr);
+    if (!a) return fail(a.status());
+    if (Status st = insert_value(s, id, **a, nv.value, false)) return fail(st);
+  }
+  // Naming values and the class lineage, when the caller left them out.
+  for (const Ava& ava : rdn.avas) {
+    const AttrDef* a = s.attribute(ava.type);
+    if (!a) return fail(ERR_NO_SUCH_ATTRIBUTE);
+    if (Status st = insert_value(s, id, *a, Value::text(a->syntax, ava.value), true)) return fail(st);
+  }
+  const AttrDef* oc = s.attribute("Object Class");
+  if (!oc) return fail(ERR_INCONSISTENT_DATABASE);
+  for (const ClassDef* l : s.lineage(c->name))
+    if (Status st = insert_value(s, id, *oc, Value::text(SYN_CLASS_NAME, l->name), true)) return fail(st);
+  if (Status st = tx.commit()) return fail(st);
+  return id;
+}
+
+Status Store::remove_entry(EntryId id) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  if (Status st = ensure_entry(id)) return st;
+  if (id == root_) return ERR_INVALID_REQUEST;
+  {
+    StoreStmt q(*this, "SELECT 1 FROM entries WHERE parent = ? LIMIT 1");
+    if (q.bind(1, id).step() == SQLITE_ROW) return ERR_ENTRY_IS_NOT_LEAF;
+  }
+  {
+    StoreStmt q(*this, "SELECT 1 FROM partitions WHERE root = ?");
+    if (q.bind(1, id).step() == SQLITE_ROW) return ERR_PARTITION_ROOT;
+  }
+  {
+    StoreStmt q(*this, "SELECT 1 FROM replicas WHERE server = ? LIMIT 1");
+    if (q.bind(1, id).step() == SQLITE_ROW) return ERR_CRUCIAL_REPLICA;
+  }
+  StoreStmt q(*this, "DELETE FROM entries WHERE id = ?");
+  if (Status st = q.bind(1, id).run()) return st;
+  return tx.commit();
+}
+
+Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto sc = schema();
+  if (!sc) return sc.status();
+  if (Status st = ensure_entry(id)) return st;
+  if (Status st = ensure_entry(new_parent)) return st;
+  if (id == root_) return ERR_INVALID_REQUEST;
+  for (EntryId cur = new_parent; cur != kNoEntry;) {  // not into its own subtree
+    if (cur == id) return ERR_INVALID_REQUEST;
+    auto e = entry(cur);
+    if (!e) return e.status();
+    cur = e->parent;
+  }
+  {
+    StoreStmt q(*this, "UPDATE entries SET parent = ?, rdn = ?, rdn_key = ?, rdn_value_key = ?, mtime = ? WHERE id = ?");
+    q.bind(1, new_parent).bind(2, format_rdn(new_rdn)).bind(3, rdn_key(new_rdn)).bind(4, rdn_value_key(new_rdn))
+        .bind(5, now_seconds()).bind(6, id);
+    const int rc = q.step();
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) return ERR_ENTRY_ALREADY_EXISTS;
+    if (rc != SQLITE_DONE) return sql_status(rc);
+  }
+  for (const Ava& ava : new_rdn.avas) {
+    const AttrDef* a = (*sc)->attribute(ava.type);
+    if (!a) return ERR_NO_SUCH_ATTRIBUTE;
+    if (Status st = insert_value(**sc, id, *a, Value::text(a->syntax, ava.value), true)) return st;
+  }
+  return tx.commit();
+}
+
+Status Store::set_entry_flags(EntryId id, uint32_t flags) {
+  StoreStmt q(*this, "UPDATE entries SET flags = ? WHERE id = ?");
+  if (Status st = q.bind(1, int64_t{flags}).bind(2, id).run()) return st;
+  return sqlite3_changes(db_) ? 0 : ERR_NO_SUCH_ENTRY;
+}
+
+Status Store::touch(EntryId id) {
+  StoreStmt q(*this, "UPDATE entries SET mtime = ? WHERE id = ?");
+  if (Status st = q.bind(1, now_seconds()).bind(2, id).run()) return st;
+  return sqlite3_changes(db_) ? 0 : ERR_NO_SUCH_ENTRY;
+}
+
+// ---- values ------------------------------------------------------------------------------
+namespace {
+
+Status collect(Store& st, StoreStmt& q, const Schema& s, std::vector<StoredValue>& out) {
+  (void)st;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) {
+    StoredValue v;
+    v.id = q.i64(0);
+    v.attr_id = q.i64(1);
+    const AttrDef* a = s.attribute_by_id(v.attr_id);
+    v.attr = a ? a->name : std::string();
+    auto decoded = decode_value(static_cast<uint32_t>(q.i64(2)), q.blob(3));
+    if (!decoded) return decoded.status();
+    v.value = std::move(*decoded);
+    v.mtime = q.i64(4);
+    out.push_back(std::move(v));
+  }
+  return rc == SQLITE_DONE ? 0 : sql_status(rc);
+}
+
+}  // namespace
+
+Expected<std::vector<StoredValue>> Store::values(EntryId id) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  if (Status st = ensure_entry(id)) return fail(st);
+  StoreStmt q(*this,
+              "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? "
+              "ORDER BY (SELECT min(v2.id) FROM attr_values v2 WHERE v2.entry = attr_values.entry "
+              "AND v2.attr = attr_values.attr), id");
+  q.bind(1, id);
+  std::vector<StoredValue> out;
+  if (Status st = collect(*this, q, **sc, out)) return fail(st);
+  return out;
+}
+
+Expected<std::vector<StoredValue>> Store::values(EntryId id, std::string_view attr) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  auto a = attr_def(**sc, attr);
+  if (!a) return fail(a.status());
+  if (Status st = ensure_entry(id)) return fail(st);
+  StoreStmt q(*this, queries::kValuesOfAttribute);
+  q.bind(1, id).bind(2, (*a)->id);
+  std::vector<StoredValue> out;
+  if (Status st = collect(*this, q, **sc, out)) return fail(st);
+  return out;
+}
+
+Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto sc = schema();
+  if (!sc) return sc.status();
+  auto a = attr_def(**sc, attr);
+  if (!a) return a.status();
+  if (Status st = ensure_entry(id)) return st;
+  if (Status st = insert_value(**sc, id, **a, v, false)) return st;
+  if (Status st = touch(id)) return st;
+  return tx.commit();
+}
+
+Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto sc = schema();
+  if (!sc) return sc.status();
+  auto a = attr_def(**sc, attr);
+  if (!a) return a.status();
+  if (Status st = ensure_entry(id)) return st;
+  Value n = v;
+  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return ERR_NO_SUCH_VALUE;
+  StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?");
+  if (Status st = q.bind(1, id).bind(2, (*a)->id).bind_blob(3, equality_key(n)).run()) return st;
+  if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_VALUE;
+  if (Status st = touch(id)) return st;
+  return tx.commit();
+}
+
+Status Store::clear_attribute(EntryId id, std::string_view attr) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto sc = schema();
+  if (!sc) return sc.status();
+  auto a = attr_def(**sc, attr);
+  if (!a) return a.status();
+  if (Status st = ensure_entry(id)) return st;
+  StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
+  if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
+  if (sqlite3_changes(db_) != 0)
+    if (Status st = touch(id)) return st;
+  return tx.commit();
+}
+
+Status Store::remove_attribute(EntryId id, std::string_view attr) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto sc = schema();
+  if (!sc) return sc.status();
+  auto a = attr_def(**sc, attr);
+  if (!a) return a.status();
+  if (Status st = ensure_entry(id)) return st;
+  StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
+  if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
+  if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_ATTRIBUTE;
+  if (Status st = touch(id)) return st;
+  return tx.commit();
+}
+
+Expected<bool> Store::has_value(EntryId id, std::string_view attr, const Value& v) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  auto a = attr_def(**sc, attr);
+  if (!a) return fail(a.status());
+  Value n = v;
+  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return false;
+  StoreStmt q(*this, queries::kHasValue);
+  const int rc = q.bind(1, id).bind(2, (*a)->id).bind_blob(3, equality_key(n)).step();
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  return fail(sql_status(rc));
+}
+
+Expected<std::vector<EntryId>> Store::find_by_value(std::string_view attr, const Value& v) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  auto a = attr_def(**sc, attr);
+  if (!a) return fail(a.status());
+  std::vector<EntryId> out;
+  Value n = v;
+  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return out;
+  StoreStmt q(*this, queries::kEntriesByValue);
+  q.bind(1, (*a)->id).bind_blob(2, equality_key(n));
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back(q.i64(0));
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
+Expected<std::vector<EntryId>> Store::find_with_attribute(std::string_view attr) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  auto a = attr_def(**sc, attr);
+  if (!a) return fail(a.status());
+  StoreStmt q(*this, queries::kEntriesWithAttribute);
+  q.bind(1, (*a)->id);
+  std::vector<EntryId> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back(q.i64(0));
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
+}  // namespace nwc

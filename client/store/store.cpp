@@ -1,0 +1,578 @@
+// The store: opening, tables, transactions, statements, meta values, the
+// schema tables and the process-wide handle.
+#include "store/store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
+
+#include "store/sql.h"
+
+namespace nwc {
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr const char* kTables = R"SQL(
+CREATE TABLE IF NOT EXISTS meta(
+  key TEXT PRIMARY KEY,
+  value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS attr_defs(
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL,
+  name_key TEXT NOT NULL UNIQUE,
+  syntax INTEGER NOT NULL,
+  flags INTEGER NOT NULL,
+  lower_bound INTEGER NOT NULL,
+  upper_bound INTEGER NOT NULL,
+  asn1 BLOB NOT NULL);
+CREATE TABLE IF NOT EXISTS class_defs(
+  id INTEGER PRIMARY KEY,
+  name TEXT NOT NULL,
+  name_key TEXT NOT NULL UNIQUE,
+  flags INTEGER NOT NULL,
+  asn1 BLOB NOT NULL);
+-- kind: 0 super class, 1 containment, 2 naming, 3 mandatory, 4 optional
+CREATE TABLE IF NOT EXISTS class_items(
+  class_id INTEGER NOT NULL REFERENCES class_defs(id) ON DELETE CASCADE,
+  kind INTEGER NOT NULL,
+  pos INTEGER NOT NULL,
+  item TEXT NOT NULL,
+  item_key TEXT NOT NULL,
+  PRIMARY KEY(class_id, kind, pos));
+CREATE INDEX IF NOT EXISTS class_items_by_item ON class_items(item_key, kind);
+CREATE TABLE IF NOT EXISTS entries(
+  id INTEGER PRIMARY KEY,
+  parent INTEGER REFERENCES entries(id),
+  rdn TEXT NOT NULL,
+  rdn_key TEXT NOT NULL,
+  rdn_value_key TEXT NOT NULL,
+  class TEXT NOT NULL,
+  class_key TEXT NOT NULL,
+  flags INTEGER NOT NULL DEFAULT 0,
+  ctime INTEGER NOT NULL,
+  mtime INTEGER NOT NULL,
+  UNIQUE(parent, rdn_key));
+CREATE INDEX IF NOT EXISTS entries_by_parent ON entries(parent, id);
+CREATE INDEX IF NOT EXISTS entries_by_value_key ON entries(parent, rdn_value_key);
+CREATE INDEX IF NOT EXISTS entries_by_class ON entries(class_key);
+CREATE TABLE IF NOT EXISTS attr_values(
+  id INTEGER PRIMARY KEY,
+  entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
+  attr INTEGER NOT NULL REFERENCES attr_defs(id),
+  syntax INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  value_key BLOB NOT NULL,
+  mtime INTEGER NOT NULL,
+  UNIQUE(entry, attr, value_key));
+CREATE INDEX IF NOT EXISTS values_by_attr_key ON attr_values(attr, value_key);
+CREATE TABLE IF NOT EXISTS secrets(
+  entry INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
+  hash TEXT NOT NULL,
+  changed INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS partitions(
+  root INTEGER PRIMARY KEY REFERENCES entries(id),
+  state INTEGER NOT NULL DEFAULT 0,
+  ctime INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS replicas(
+  partition INTEGER NOT NULL REFERENCES partitions(root) ON DELETE CASCADE,
+  server INTEGER NOT NULL REFERENCES entries(id),
+  type INTEGER NOT NULL,
+  number INTEGER NOT NULL,
+  state INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(partition, server));
+CREATE INDEX IF NOT EXISTS replicas_by_server ON replicas(server);
+CREATE UNIQUE INDEX IF NOT EXISTS one_master_per_ring ON replicas(partition) WHERE type = 0;
+)SQL";
+
+std::string env_or(const char* name, const char* fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::string(v) : std::string(fallback);
+}
+
+int mkdirs(const std::string& dir) {
+  if (dir.empty()) return 0;
+  struct stat st{};
+  if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  const auto slash = dir.find_last_of('/');
+  if (slash != std::string::npos && slash > 0)
+    if (int e = mkdirs(dir.substr(0, slash))) return e;
+  if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+  return 0;
+}
+
+// Creates the file mode 0600 (when missing) before SQLite opens it; SQLite
+// gives its -wal and -shm files the same permissions.
+Status create_private_file(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && mkdirs(path.substr(0, slash)) != 0)
+    return ERR_DATA_STORE_FAILURE;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return ERR_DATA_STORE_FAILURE;
+  ::close(fd);
+  return 0;
+}
+
+bool is_memory(const std::string& path) { return path == ":memory:"; }
+
+}  // namespace
+
+// ---- statements ------------------------------------------------------------------
+Status sql_status(int rc) {
+  switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE: return 0;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return ERR_DS_LOCKED;
+    case SQLITE_NOMEM: return ERR_NOT_ENOUGH_MEMORY;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return ERR_INCONSISTENT_DATABASE;
+    default: return ERR_DATA_STORE_FAILURE;
+  }
+}
+
+int64_t now_seconds() { return static_cast<int64_t>(std::time(nullptr)); }
+
+sqlite3_stmt* Store::acquire(const char* sql) {
+  auto range = stmts_.equal_range(sql);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (!it->second.busy) {
+      it->second.busy = true;
+      return it->second.st;
+    }
+  }
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(st);
+    return nullptr;
+  }
+  stmts_.emplace(sql, Cached{st, true});
+  return st;
+}
+
+void Store::release(sqlite3_stmt* st) {
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  for (auto& [sql, c] : stmts_)
+    if (c.st == st) c.busy = false;
+}
+
+StoreStmt::StoreStmt(Store& store, const char* sql) : store_(store), st_(store.acquire(sql)) {}
+StoreStmt::~StoreStmt() {
+  if (st_) store_.release(st_);
+}
+StoreStmt& StoreStmt::bind(int i, int64_t v) {
+  if (st_) sqlite3_bind_int64(st_, i, v);
+  return *this;
+}
+StoreStmt& StoreStmt::bind(int i, std::string_view text) {
+  if (st_) sqlite3_bind_text(st_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+StoreStmt& StoreStmt::bind_blob(int i, std::string_view bytes) {
+  // A zero-length blob must still be a blob, not NULL.
+  if (st_) sqlite3_bind_blob(st_, i, bytes.empty() ? "" : bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+StoreStmt& StoreStmt::bind_null(int i) {
+  if (st_) sqlite3_bind_null(st_, i);
+  return *this;
+}
+int StoreStmt::step() { return st_ ? sqlite3_step(st_) : SQLITE_ERROR; }
+Status StoreStmt::run() {
+  const int rc = step();
+  return rc == SQLITE_DONE || rc == SQLITE_ROW ? 0 : sql_status(rc);
+}
+int64_t StoreStmt::i64(int col) { return sqlite3_column_int64(st_, col); }
+std::string StoreStmt::text(int col) {
+  const auto* p = sqlite3_column_text(st_, col);
+  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col))) : std::string();
+}
+std::string StoreStmt::blob(int col) {
+  const void* p = sqlite3_column_blob(st_, col);
+  return p ? std::string(static_cast<const char*>(p), static_cast<size_t>(sqlite3_column_bytes(st_, col))) : std::string();
+}
+bool StoreStmt::is_null(int col) { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
+
+// ---- transactions ----------------------------------------------------------------
+Transaction::Transaction(Store& store, Kind kind) : store_(store) {
+  level_ = store_.tx_depth_;
+  if (level_ == 0)
+    status_ = store_.exec(kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+  else
+    status_ = store_.exec(("SAVEPOINT sp" + std::to_string(level_)).c_str());
+  if (status_ == 0)
+    ++store_.tx_depth_;
+  else
+    done_ = true;
+}
+
+Transaction::~Transaction() {
+  if (done_) return;
+  --store_.tx_depth_;
+  if (level_ == 0) {
+    store_.exec("ROLLBACK");
+  } else {
+    const std::string sp = "sp" + std::to_string(level_);
+    store_.exec(("ROLLBACK TO " + sp).c_str());
+    store_.exec(("RELEASE " + sp).c_str());
+  }
+}
+
+Status Transaction::commit() {
+  if (done_) return status_ ? status_ : ERR_INVALID_REQUEST;
+  Status s = level_ == 0 ? store_.exec("COMMIT")
+                         : store_.exec(("RELEASE sp" + std::to_string(level_)).c_str());
+  if (s != 0) return s;  // still open: the destructor rolls back
+  done_ = true;
+  --store_.tx_depth_;
+  return 0;
+}
+
+// ---- opening ------------------------------------------------------------------------
+namespace {
+
+// A configured name that could not name an entry falls back to the default.
+std::string usable_name(const char* var, const char* fallback, std::string_view type, size_t max_bytes) {
+  std::string v = env_or(var, fallback);
+  Rdn r{{Ava{std::string(type), v, false}}};
+  if (v.size() > max_bytes || !parse_rdn(format_rdn(r)).ok()) return fallback;
+  return v;
+}
+
+}  // namespace
+
+SeedConfig SeedConfig::from_environment() {
+  SeedConfig c;
+  c.tree = env_or("NWCLIENT_TREE", "VORLA_TREE");
+  if (c.tree.size() > MAX_TREE_NAME_BYTES - 1 || count_chars(c.tree) > MAX_TREE_NAME_CHARS) c.tree = "VORLA_TREE";
+  c.organization = usable_name("NWCLIENT_ORGANIZATION", "Example", "O", MAX_RDN_BYTES - 1);
+  c.server = usable_name("NWCLIENT_SERVER", "VORLA_SRV1", "CN", MAX_SAP_NAME_BYTES - 1);
+  if (const char* pw = std::getenv("NWCLIENT_ADMIN_PASSWORD")) {
+    c.has_admin_password = true;
+    c.admin_password = pw;
+  }
+  return c;
+}
+
+Expected<std::unique_ptr<Store>> Store::open(const std::string& path, const SeedConfig& seed) {
+  std::unique_ptr<Store> s(new Store());
+  s->path_ = path;
+  if (!is_memory(path))
+    if (Status st = create_private_file(path)) return fail(st);
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &s->db_, flags, nullptr) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
+  if (Status st = s->init(seed)) return fail(st);
+  return s;
+}
+
+Store::~Store() {
+  for (auto& [sql, c] : stmts_) sqlite3_finalize(c.st);
+  if (db_) sqlite3_close(db_);
+}
+
+Status Store::exec(const char* sql) {
+  return sql_status(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+Status Store::init(const SeedConfig& cfg) {
+  sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+  sqlite3_extended_result_codes(db_, 1);
+  if (!is_memory(path_))
+    if (Status s = exec("PRAGMA journal_mode=WAL")) return s;
+  if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON")) return s;
+  {
+    Transaction tx(*this);
+    if (tx.status()) return tx.status();
+    if (Status s = exec(kTables)) return s;
+    auto tree = meta("tree_name");
+    if (!tree) {
+      if (Status s = seed(cfg)) return s;
+    }
+    if (Status s = tx.commit()) return s;
+  }
+  StoreStmt q(*this, "SELECT id FROM entries WHERE parent IS NULL");
+  if (q.step() != SQLITE_ROW) return ERR_INCONSISTENT_DATABASE;
+  root_ = q.i64(0);
+  return 0;
+}
+
+// ---- meta ------------------------------------------------------------------------------
+Expected<std::string> Store::meta(std::string_view key) {
+  StoreStmt q(*this, "SELECT value FROM meta WHERE key = ?");
+  q.bind(1, key);
+  const int rc = q.step();
+  if (rc == SQLITE_ROW) return q.text(0);
+  if (rc == SQLITE_DONE) return fail(ERR_NO_SUCH_VALUE);
+  return fail(sql_status(rc));
+}
+
+Status Store::set_meta(std::string_view key, std::string_view value) {
+  StoreStmt q(*this, "INSERT INTO meta(key, value) VALUES(?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+  return q.bind(1, key).bind(2, value).run();
+}
+
+Expected<std::string> Store::tree_name() { return meta("tree_name"); }
+
+// ---- schema ------------------------------------------------------------------------------
+Expected<std::shared_ptr<const Schema>> Store::load_schema() {
+  std::vector<AttrDef> attrs;
+  {
+    StoreStmt q(*this, "SELECT id, name, syntax, flags, lower_bound, upper_bound, asn1 FROM attr_defs ORDER BY id");
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+      AttrDef a;
+      a.id = q.i64(0);
+      a.name = q.text(1);
+      a.syntax = static_cast<uint32_t>(q.i64(2));
+      a.flags = static_cast<uint32_t>(q.i64(3));
+      a.lower = static_cast<int32_t>(q.i64(4));
+      a.upper = static_cast<int32_t>(q.i64(5));
+      a.asn1 = q.blob(6);
+      attrs.push_back(std::move(a));
+    }
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  std::vector<ClassDef> classes;
+  std::map<int64_t, size_t> by_id;
+  {
+    StoreStmt q(*this, "SELECT id, name, flags, asn1 FROM class_defs ORDER BY id");
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+      ClassDef c;
+      c.id = q.i64(0);
+      c.name = q.text(1);
+      c.flags = static_cast<uint32_t>(q.i64(2));
+      c.asn1 = q.blob(3);
+      by_id[c.id] = classes.size();
+      classes.push_back(std::move(c));
+    }
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  {
+    StoreStmt q(*this, "SELECT class_id, kind, item FROM class_items ORDER BY class_id, kind, pos");
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) {
+      auto it = by_id.find(q.i64(0));
+      if (it == by_id.end()) continue;
+      ClassDef& c = classes[it->second];
+      std::vector<std::string>* lists[] = {&c.super_classes, &c.containment, &c.naming, &c.mandatory, &c.optional};
+      const int64_t kind = q.i64(1);
+      if (kind >= 0 && kind < 5) lists[kind]->push_back(q.text(2));
+    }
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  return std::shared_ptr<const Schema>(std::make_shared<Schema>(std::move(attrs), std::move(classes)));
+}
+
+Expected<std::shared_ptr<const Schema>> Store::schema() {
+  auto version = meta("schema_version");
+  if (!version) return fail(version.status());
+  if (!schema_ || *version != schema_version_) {
+    auto loaded = load_schema();
+    if (!loaded) return fail(loaded.status());
+    schema_ = *loaded;
+    schema_version_ = *version;
+  }
+  return schema_;
+}
+
+Status Store::bump_schema_version() {
+  auto v = meta("schema_version");
+  const long long n = v ? std::atoll(v->c_str()) : 0;
+  return set_meta("schema_version", std::to_string(n + 1));
+}
+
+
+Status insert_attr_def(Store& st, const AttrDef& a) {
+  StoreStmt q(st, "INSERT INTO attr_defs(name, name_key, syntax, flags, lower_bound, upper_bound, asn1) VALUES(?,?,?,?,?,?,?)");
+  return q.bind(1, a.name).bind(2, fold_case(a.name)).bind(3, int64_t{a.syntax}).bind(4, int64_t{a.flags})
+      .bind(5, int64_t{a.lower}).bind(6, int64_t{a.upper}).bind_blob(7, a.asn1).run();
+}
+
+Status insert_class_items(Store& st, int64_t class_id, int kind, const std::vector<std::string>& items, int first_pos) {
+  for (size_t i = 0; i < items.size(); ++i) {
+    StoreStmt q(st, "INSERT INTO class_items(class_id, kind, pos, item, item_key) VALUES(?,?,?,?,?)");
+    if (Status s = q.bind(1, class_id).bind(2, int64_t{kind}).bind(3, static_cast<int64_t>(first_pos + static_cast<int>(i)))
+                       .bind(4, items[i]).bind(5, fold_case(items[i])).run())
+      return s;
+  }
+  return 0;
+}
+
+Status insert_class_def(Store& st, const ClassDef& c) {
+  {
+    StoreStmt q(st, "INSERT INTO class_defs(name, name_key, flags, asn1) VALUES(?,?,?,?)");
+    if (Status s = q.bind(1, c.name).bind(2, fold_case(c.name)).bind(3, int64_t{c.flags}).bind_blob(4, c.asn1).run())
+      return s;
+  }
+  const int64_t id = sqlite3_last_insert_rowid(st.db());
+  const std::vector<std::string>* lists[] = {&c.super_classes, &c.containment, &c.naming, &c.mandatory, &c.optional};
+  for (int kind = 0; kind < 5; ++kind)
+    if (Status s = insert_class_items(st, id, kind, *lists[kind], 0)) return s;
+  return 0;
+}
+
+
+Status Store::define_attribute(const AttrDef& def) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto s = schema();
+  if (!s) return s.status();
+  if (Status st = (*s)->check_new_attribute(def)) return st;
+  AttrDef a = def;
+  if (!(a.flags & DS_SIZED_ATTR)) a.lower = a.upper = 0;
+  if (Status st = insert_attr_def(*this, a)) return st;
+  if (Status st = bump_schema_version()) return st;
+  return tx.commit();
+}
+
+Status Store::define_class(const ClassDef& def) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto s = schema();
+  if (!s) return s.status();
+  if (Status st = (*s)->check_new_class(def)) return st;
+  if (Status st = insert_class_def(*this, def)) return st;
+  if (Status st = bump_schema_version()) return st;
+  return tx.commit();
+}
+
+Status Store::add_optional_attribute(std::string_view cls, std::string_view attr) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto s = schema();
+  if (!s) return s.status();
+  const ClassDef* c = (*s)->class_def(cls);
+  if (!c) return ERR_NO_SUCH_CLASS;
+  const AttrDef* a = (*s)->attribute(attr);
+  if (!a) return ERR_NO_SUCH_ATTRIBUTE;
+  for (const auto* list : {&c->mandatory, &c->optional})
+    for (const auto& n : *list)
+      if (fold_case(n) == fold_case(a->name)) return ERR_DUPLICATE_OPTIONAL;
+  if (Status st = insert_class_items(*this, c->id, 4, {a->name}, static_cast<int>(c->optional.size()))) return st;
+  if (Status st = bump_schema_version()) return st;
+  return tx.commit();
+}
+
+Status Store::remove_attribute_def(std::string_view name) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto s = schema();
+  if (!s) return s.status();
+  const AttrDef* a = (*s)->attribute(name);
+  if (!a) return ERR_NO_SUCH_ATTRIBUTE;
+  if (a->flags & DS_NONREMOVABLE_ATTR) return ERR_SCHEMA_IS_NONREMOVABLE;
+  {
+    StoreStmt q(*this, "SELECT 1 FROM class_items WHERE item_key = ? AND kind >= 2 LIMIT 1");
+    if (q.bind(1, fold_case(a->name)).step() == SQLITE_ROW) return ERR_SCHEMA_IS_IN_USE;
+  }
+  {
+    StoreStmt q(*this, "SELECT 1 FROM attr_values WHERE attr = ? LIMIT 1");
+    if (q.bind(1, a->id).step() == SQLITE_ROW) return ERR_SCHEMA_IS_IN_USE;
+  }
+  {
+    StoreStmt q(*this, "DELETE FROM attr_defs WHERE id = ?");
+    if (Status st = q.bind(1, a->id).run()) return st;
+  }
+  if (Status st = bump_schema_version()) return st;
+  return tx.commit();
+}
+
+Status Store::remove_class_def(std::string_view name) {
+  Transaction tx(*this);
+  if (tx.status()) return tx.status();
+  auto s = schema();
+  if (!s) return s.status();
+  const ClassDef* c = (*s)->class_def(name);
+  if (!c) return ERR_NO_SUCH_CLASS;
+  if (c->flags & DS_NONREMOVABLE_CLASS) return ERR_SCHEMA_IS_NONREMOVABLE;
+  const std::string key = fold_case(c->name);
+  {
+    StoreStmt q(*this, "SELECT 1 FROM class_items WHERE item_key = ? AND kind <= 1 AND class_id <> ? LIMIT 1");
+    if (q.bind(1, key).bind(2, c->id).step() == SQLITE_ROW) return ERR_SCHEMA_IS_IN_USE;
+  }
+  {
+    StoreStmt q(*this, "SELECT 1 FROM entries WHERE class_key = ? LIMIT 1");
+    if (q.bind(1, key).step() == SQLITE_ROW) return ERR_SCHEMA_IS_IN_USE;
+  }
+  {
+    StoreStmt q(*this, "DELETE FROM class_defs WHERE id = ?");
+    if (Status st = q.bind(1, c->id).run()) return st;
+  }
+  if (Status st = bump_schema_version()) return st;
+  return tx.commit();
+}
+
+// ---- the process-wide handle ---------------------------------------------------------
+std::string store_path_from_environment() {
+  if (const char* p = std::getenv("NWCLIENT_STORE"); p && *p) return p;
+  std::string base;
+  if (const char* x = std::getenv("XDG_DATA_HOME"); x && *x && x[0] == '/') {
+    base = x;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home && *home ? home : ".") + "/.local/share";
+  }
+  return base + "/nwclient/tree.db";
+}
+
+namespace {
+
+struct Handles {
+  std::mutex lock;
+  std::unique_ptr<Store> memory;  // lives as long as the process
+  std::unique_ptr<Store> file;
+  pid_t file_pid = 0;
+};
+
+Handles& handles() {
+  static Handles* h = new Handles();  // never destroyed: callers may run at exit
+  return *h;
+}
+
+}  // namespace
+
+Expected<Store*> current_store() {
+  Handles& h = handles();
+  std::lock_guard<std::mutex> guard(h.lock);
+  const std::string path = store_path_from_environment();
+  if (is_memory(path)) {
+    if (!h.memory) {
+      auto s = Store::open(path, SeedConfig::from_environment());
+      if (!s) return fail(s.status());
+      h.memory = std::move(*s);
+    }
+    return h.memory.get();
+  }
+  if (h.file && h.file_pid != getpid()) {
+    // Inherited across fork(): the parent still owns the connection and its
+    // locks, so it is left alone rather than closed here.
+    (void)h.file.release();
+  }
+  if (h.file && h.file->path() == path) return h.file.get();
+  h.file.reset();
+  auto s = Store::open(path, SeedConfig::from_environment());
+  if (!s) return fail(s.status());
+  h.file = std::move(*s);
+  h.file_pid = getpid();
+  return h.file.get();
+}
+
+Status set_password(EntryId entry, std::string_view password) {
+  auto s = current_store();
+  return s ? (*s)->set_password(entry, password) : s.status();
+}
+
+Status check_password(EntryId entry, std::string_view password) {
+  auto s = current_store();
+  return s ? (*s)->check_password(entry, password) : s.status();
+}
+
+}  // namespace nwc

@@ -1,0 +1,272 @@
+// The store: one directory tree kept in an SQLite database.
+//
+// A store holds the tree's entries, their attribute values, the schema
+// definitions, partitions and replicas, password hashes and a few meta
+// values (tree name, schema version).  A new store is created and seeded
+// (base schema, [Root], one Organization, its Admin user, one NCP Server
+// holding the master replica of the root partition, default rights) from
+// the environment:
+//   NWCLIENT_STORE          database file; ":memory:" is a private tree that
+//                           lives as long as the process; unset:
+//                           $XDG_DATA_HOME/nwclient/tree.db, else
+//                           ~/.local/share/nwclient/tree.db
+//   NWCLIENT_TREE           tree name            (default VORLA_TREE)
+//   NWCLIENT_ORGANIZATION   organization name    (default Example)
+//   NWCLIENT_SERVER         server name          (default VORLA_SRV1)
+//   NWCLIENT_ADMIN_PASSWORD the Admin's first password; unset: Admin has no
+//                           password and cannot log in until one is set
+// A tree, organization or server name that is too long or cannot be an
+// entry name is ignored (the default applies).  These are read only when a
+// store is created; an existing store keeps its own names.
+//
+// Invariants:
+//   - The database file is created mode 0600; the database runs in WAL mode
+//     with foreign keys on and a 10 s busy timeout, so several processes
+//     can share it and a killed process loses no committed change.
+//   - Every change is one transaction: each mutating member runs inside a
+//     Transaction of its own, or inside the caller's when one is open
+//     (nested ones become savepoints).  A failed member changes nothing.
+//   - Entry names are unique per parent by rdn key (names.h rdn_key);
+//     finding an entry by name, listing a container and finding entries by
+//     an attribute value go through indexes (logarithmic in the tree).
+//   - Every entry carries the values of its RDN's naming attributes and the
+//     names of its class lineage as Object Class values.
+//   - Attribute values are normalised (names.h canonical names inside) and
+//     checked against the schema; equal values (schema.h equality_key) are
+//     never stored twice on one attribute; a single-valued attribute never
+//     has two values.
+//   - The store keeps the data consistent, not the directory rules:
+//     containment, mandatory attributes, the attributes a class allows,
+//     read-only attributes and rights are checked by the caller (with
+//     Schema) before it writes.
+//   - Password hashes (yescrypt) live in their own table and never appear
+//     among the attribute values.
+//   - Each replica ring has at most one master.
+//   - The process-wide handle (current_store) follows NWCLIENT_STORE: it
+//     is reopened when the variable changes between calls and after fork().
+//
+// Status codes: ERR_NO_SUCH_ENTRY, ERR_ENTRY_ALREADY_EXISTS,
+// ERR_NO_SUCH_ATTRIBUTE, ERR_NO_SUCH_CLASS, ERR_NO_SUCH_VALUE,
+// ERR_DUPLICATE_VALUE, ERR_CANT_HAVE_MULTIPLE_VALUES, ERR_SYNTAX_VIOLATION,
+// ERR_ENTRY_IS_NOT_LEAF, ERR_FAILED_AUTHENTICATION, the schema and replica
+// codes named at each member, ERR_DS_LOCKED when the database stays busy,
+// ERR_DATA_STORE_FAILURE for any other database failure.
+#ifndef NWC_STORE_H
+#define NWC_STORE_H
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "names/expected.h"
+#include "names/names.h"
+#include "schema/schema.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace nwc {
+
+using EntryId = int64_t;
+constexpr EntryId kNoEntry = 0;
+
+struct Entry {
+  EntryId id = kNoEntry;
+  EntryId parent = kNoEntry;  // kNoEntry for [Root]
+  std::string rdn;            // as written, "CN=Admin"; empty for [Root]
+  std::string cls;            // base class
+  uint32_t flags = 0;         // DS_PARTITION_ROOT | DS_CONTAINER_ENTRY | DS_ALIAS_ENTRY
+  int64_t ctime = 0;          // seconds since 1970
+  int64_t mtime = 0;
+};
+
+struct StoredValue {
+  int64_t id = 0;  // increases with insertion
+  int64_t attr_id = 0;
+  std::string attr;  // definition spelling
+  Value value;
+  int64_t mtime = 0;
+};
+
+struct NewValue {
+  std::string attr;
+  Value value;
+};
+
+struct Replica {
+  EntryId partition = kNoEntry;  // the partition's root entry
+  EntryId server = kNoEntry;
+  uint32_t type = RT_MASTER;
+  uint32_t number = 0;
+  uint32_t state = 0;  // 0: on
+};
+
+struct SeedConfig {
+  std::string tree = "VORLA_TREE";
+  std::string organization = "Example";
+  std::string server = "VORLA_SRV1";
+  bool has_admin_password = false;
+  std::string admin_password;
+  static SeedConfig from_environment();
+};
+
+class Transaction;
+
+class Store {
+ public:
+  // Opens the store at path (":memory:" for a private one), creating the
+  // file and seeding the tree with `seed` when it is new.
+  static Expected<std::unique_ptr<Store>> open(const std::string& path, const SeedConfig& seed);
+  ~Store();
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+
+  const std::string& path() const { return path_; }
+  sqlite3* db() { return db_; }
+
+  // ---- meta -------------------------------------------------------------------
+  Expected<std::string> tree_name();
+  Expected<std::string> meta(std::string_view key);  // ERR_NO_SUCH_VALUE if unset
+  Status set_meta(std::string_view key, std::string_view value);
+
+  // ---- schema -----------------------------------------------------------------
+  // The tree's current definitions (reloaded when another process or this
+  // one changed them).
+  Expected<std::shared_ptr<const Schema>> schema();
+  Status define_attribute(const AttrDef& def);    // Schema::check_new_attribute codes
+  Status define_class(const ClassDef& def);       // Schema::check_new_class codes
+  // ERR_NO_SUCH_CLASS, ERR_NO_SUCH_ATTRIBUTE, ERR_DUPLICATE_OPTIONAL
+  Status add_optional_attribute(std::string_view cls, std::string_view attr);
+  // ERR_SCHEMA_IS_NONREMOVABLE, ERR_SCHEMA_IS_IN_USE
+  Status remove_attribute_def(std::string_view name);
+  Status remove_class_def(std::string_view name);
+
+  // ---- entries ----------------------------------------------------------------
+  EntryId root_id() const { return root_; }
+  // Walks the name from [Root]; an RDN whose types were inferred also
+  // matches a single sibling with the same values under other types.
+  Expected<EntryId> find(const Dn& dn);
+  Expected<EntryId> child(EntryId parent, const Rdn& rdn);
+  Expected<Entry> entry(EntryId id);
+  Expected<Dn> dn_of(EntryId id);
+  // Children with id > after, by id, at most limit of them.
+  Expected<std::vector<Entry>> children(EntryId parent, EntryId after = kNoEntry,
+                                        size_t limit = std::numeric_limits<size_t>::max());
+  Expected<uint32_t> child_count(EntryId parent);
+  // Adds an entry with its values in one transaction.  The RDN's values and
+  // the Object Class lineage are added when missing; DS_CONTAINER_ENTRY is
+  // set for container classes.  ERR_NO_SUCH_ENTRY (parent),
+  // ERR_ENTRY_ALREADY_EXISTS, ERR_NO_SUCH_CLASS, value codes.
+  Expected<EntryId> add_entry(EntryId parent, const Rdn& rdn, std::string_view cls,
+                              const std::vector<NewValue>& values, uint32_t flags = 0);
+  // ERR_ENTRY_IS_NOT_LEAF, ERR_PARTITION_ROOT, ERR_CRUCIAL_REPLICA (a server
+  // holding replicas), ERR_INVALID_REQUEST ([Root]).
+  Status remove_entry(EntryId id);
+  // New parent and/or RDN; the new RDN's values are added when missing.
+  // ERR_ENTRY_ALREADY_EXISTS, ERR_INVALID_REQUEST (into itself or [Root]).
+  Status move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn);
+  Status set_entry_flags(EntryId id, uint32_t flags);
+  Status touch(EntryId id);  // modification time = now
+
+  // ---- values -----------------------------------------------------------------
+  // Changing a value sets the entry's modification time.
+  // All values, grouped by attribute (attributes in the order their first
+  // value was stored) and by insertion within an attribute.
+  Expected<std::vector<StoredValue>> values(EntryId id);
+  Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
+  Status add_value(EntryId id, std::string_view attr, const Value& v);
+  Status remove_value(EntryId id, std::string_view attr, const Value& v);  // ERR_NO_SUCH_VALUE
+  Status remove_attribute(EntryId id, std::string_view attr);  // ERR_NO_SUCH_ATTRIBUTE if absent
+  Status clear_attribute(EntryId id, std::string_view attr);   // absent is fine
+  Expected<bool> has_value(EntryId id, std::string_view attr, const Value& v);
+  // Entries holding a value equal to v / any value of the attribute.
+  Expected<std::vector<EntryId>> find_by_value(std::string_view attr, const Value& v);
+  Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
+
+  // ---- passwords --------------------------------------------------------------
+  Status set_password(EntryId id, std::string_view password);
+  Status clear_password(EntryId id);
+  Expected<bool> has_password(EntryId id);
+  // 0 when the password matches; ERR_FAILED_AUTHENTICATION when it does
+  // not or the entry has no password.
+  Status check_password(EntryId id, std::string_view password);
+
+  // ---- partitions and replicas ------------------------------------------------
+  Expected<std::vector<EntryId>> partitions();
+  Expected<EntryId> partition_of(EntryId id);  // nearest partition root at or above
+  Status add_partition(EntryId root);          // ERR_PARTITION_ALREADY_EXISTS
+  Status remove_partition(EntryId root);       // ERR_NO_SUCH_PARTITION
+  Expected<std::vector<Replica>> replicas(EntryId partition);
+  Expected<std::vector<Replica>> replicas_on(EntryId server);
+  // Number = highest in the ring + 1.  ERR_REPLICA_ALREADY_EXISTS,
+  // ERR_ILLEGAL_REPLICA_TYPE (a second master or an unknown type).
+  Expected<uint32_t> add_replica(EntryId partition, EntryId server, uint32_t type);
+  Status remove_replica(EntryId partition, EntryId server);  // ERR_REPLICA_NOT_ON, ERR_CRUCIAL_REPLICA (master)
+  // Making a replica master turns the old master into a secondary.
+  Status set_replica_type(EntryId partition, EntryId server, uint32_t type);
+
+ private:
+  friend class Transaction;
+  friend class StoreStmt;
+  Store() = default;
+  Status init(const SeedConfig& seed);
+  Status seed(const SeedConfig& cfg);
+  Status exec(const char* sql);
+  sqlite3_stmt* acquire(const char* sql);
+  void release(sqlite3_stmt* st);
+  Expected<const AttrDef*> attr_def(const Schema& s, std::string_view name);
+  Status insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate);
+  Status ensure_entry(EntryId id);
+  Expected<std::shared_ptr<const Schema>> load_schema();
+  Status bump_schema_version();
+
+  std::string path_;
+  sqlite3* db_ = nullptr;
+  EntryId root_ = kNoEntry;
+  int tx_depth_ = 0;
+  std::shared_ptr<const Schema> schema_;
+  std::string schema_version_;
+  struct Cached {
+    sqlite3_stmt* st;
+    bool busy;
+  };
+  std::multimap<std::string, Cached> stmts_;
+};
+
+// A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
+// when none is open, a savepoint inside an open one.  Rolled back on
+// destruction unless committed.
+class Transaction {
+ public:
+  enum Kind { kRead, kWrite };
+  explicit Transaction(Store& store, Kind kind = kWrite);
+  ~Transaction();
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  Status status() const { return status_; }  // of the begin
+  Status commit();
+
+ private:
+  Store& store_;
+  int level_ = 0;
+  Status status_ = 0;
+  bool done_ = false;
+};
+
+// The process-wide store selected by NWCLIENT_STORE (see the header
+// comment); seeded from the environment when new.
+Expected<Store*> current_store();
+// The path current_store() would use now.
+std::string store_path_from_environment();
+
+// Password helpers on the current store.
+Status set_password(EntryId entry, std::string_view password);
+Status check_password(EntryId entry, std::string_view password);
+
+}  // namespace nwc
+
+#endif
