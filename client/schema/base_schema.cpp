@@ -2,11 +2,15 @@
 // attribute definitions and the base classes.
 //
 // Three syntaxes have no attribute in the published base schema that this
-// library carries; each gets one extension attribute so that every value
-// layout can be stored and read back:
+// library carries, and three have only read-only ones that the directory
+// itself maintains; each gets one extension attribute so that every value
+// layout can be stored and read back by a script:
 //   "NWClient Unknown Value"     (SYN_UNKNOWN)
 //   "NWClient Case Exact Text"   (SYN_CE_STRING)
 //   "NWClient Octet List"        (SYN_OCTET_LIST)
+//   "NWClient Replica Pointer"   (SYN_REPLICA_POINTER)
+//   "NWClient Timestamp"         (SYN_TIMESTAMP)
+//   "NWClient Back Link"         (SYN_BACK_LINK)
 // They are optional attributes of Top, so any entry may carry them.
 //
 // Inherited rights filters are not a separate attribute: an Object ACL value
@@ -84,6 +88,9 @@ std::vector<AttrDef> make_attributes() {
       A("NWClient Unknown Value", SYN_UNKNOWN, 0),
       A("NWClient Case Exact Text", SYN_CE_STRING, STR | SZ, 1, 1024),
       A("NWClient Octet List", SYN_OCTET_LIST, 0),
+      A("NWClient Replica Pointer", SYN_REPLICA_POINTER, 0),
+      A("NWClient Timestamp", SYN_TIMESTAMP, 0),
+      A("NWClient Back Link", SYN_BACK_LINK, 0),
 
       // naming and descriptive texts
       A("CN", SYN_CI_STRING, STR | SZ | SI, 1, 64),
@@ -255,7 +262,8 @@ std::vector<ClassDef> make_classes() {
       C("Top", 0, {}, {}, {}, {"Object Class"},
         {"ACL", "Inherited ACL", "Back Link", "Bindery Property", "Obituary", "Reference",
          "Revision", "Equivalent To Me", "Last Referenced Time", "Authority Revocation",
-         "NWClient Unknown Value", "NWClient Case Exact Text", "NWClient Octet List"}),
+         "NWClient Unknown Value", "NWClient Case Exact Text", "NWClient Octet List",
+         "NWClient Replica Pointer", "NWClient Timestamp", "NWClient Back Link"}),
       C("Tree Root", CONT | EFF, {"Top"}, {}, {}, {}, {}),
       C("Alias", EFF, {"Top"},
         {"Tree Root", "Country", "Locality", "Organization", "Organizational Unit"},
