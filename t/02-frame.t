@@ -132,6 +132,15 @@ subtest 'write-backs' => sub {
     is scalar(@t), 1, 'which was made';
     like $t[0], qr/^NWDSListContainers\(.*iterationHandle=5, subordinates=NULL\) = /, 'from the literal value';
 
+    @t = traced { eval { Vorla::NWGetDefaultNameContext(256, "ro"); 1 } };
+    like $@, qr/^Modification of a read-only value attempted at /, 'a literal in-out string stops after the call';
+    like $t[0], qr/^NWGetDefaultNameContext\(bufferSize=256, context=/, 'which was made, with the full area';
+
+    my $tiny = "ab";
+    Vorla::NWSetDefaultNameContext(40, "OU=A Rather Long Unit Name.O=Example");
+    is Vorla::NWGetDefaultNameContext(10, $tiny), 0, 'a two-byte in-out string';
+    is $tiny, "OU=A Rather Long Unit Name.O=Example", 'receives a longer text whole';
+
     my $short;
     is Vorla::NWGetDefaultNameContext(10, $short), 0, 'an undef in-out string';
     ok length $short, 'receives the whole text';
