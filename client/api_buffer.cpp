@@ -1,11 +1,16 @@
 /*
  * api_buffer.cpp - the public buffer functions and result readers: one
  * call-layer line each (call.h).  Allocation, initialisation and release are
- * in buffer.cpp; the writers and readers are not built yet (the call layer
- * still checks that their buffer is live).
+ * in buffer.cpp, the writers and the entry readers in items.cpp (the item
+ * protocol, items.h); the class, syntax and partition readers are not built
+ * yet (the call layer still checks that their buffer is live).
+ *
+ * NWDSPutAttrVal takes a null value for SYN_STREAM (a stream has no value of
+ * its own); for every other syntax a null value is ERR_NULL_POINTER.
  */
 #include "buffer.h"
 #include "call.h"
+#include "items.h"
 
 extern "C" {
 
@@ -18,51 +23,53 @@ NWDSCCODE NWDSInitBuf(NWDSContextHandle context, nuint32 operation, pBuf_T buf) 
 NWDSCCODE NWDSFreeBuf(pBuf_T buf) { NWC_CALL(free_buf, buf); }
 
 NWDSCCODE NWDSPutAttrName(NWDSContextHandle context, pBuf_T buf, const nstr8 *attrName) {
-  NWC_TODO(context, buf, attrName);
+  NWC_CALL(put_attr_name, context, buf, attrName);
 }
 
 NWDSCCODE NWDSPutChange(NWDSContextHandle context, pBuf_T buf, nuint32 changeType,
                         const nstr8 *attrName) {
-  NWC_TODO(context, buf, changeType, attrName);
+  NWC_CALL(put_change, context, buf, changeType, attrName);
 }
 
-NWDSCCODE NWDSBeginClassItem(NWDSContextHandle context, pBuf_T buf) { NWC_TODO(context, buf); }
+NWDSCCODE NWDSBeginClassItem(NWDSContextHandle context, pBuf_T buf) {
+  NWC_CALL(begin_class_item, context, buf);
+}
 
 NWDSCCODE NWDSPutClassItem(NWDSContextHandle context, pBuf_T buf, const nstr8 *itemName) {
-  NWC_TODO(context, buf, itemName);
+  NWC_CALL(put_class_item, context, buf, itemName);
 }
 
 NWDSCCODE NWDSPutAttrVal(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
                          const void *attrVal) {
-  NWC_TODO(context, buf, syntaxID, attrVal);
+  NWC_CALL(put_attr_val, context, buf, syntaxID, opt(attrVal));
 }
 
 NWDSCCODE NWDSComputeAttrValSize(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
                                  nuint32 *attrValSize) {
-  NWC_TODO(context, buf, syntaxID, out(attrValSize));
+  NWC_CALL(compute_attr_val_size, context, buf, syntaxID, out(attrValSize));
 }
 
 NWDSCCODE NWDSGetAttrVal(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
                          void *attrVal) {
-  NWC_TODO(context, buf, syntaxID, out(attrVal));
+  NWC_CALL(get_attr_val, context, buf, syntaxID, out(attrVal));
 }
 
 NWDSCCODE NWDSGetObjectCount(NWDSContextHandle context, pBuf_T buf, nuint32 *objectCount) {
-  NWC_TODO(context, buf, out(objectCount));
+  NWC_CALL(get_object_count, context, buf, out(objectCount));
 }
 
 NWDSCCODE NWDSGetObjectName(NWDSContextHandle context, pBuf_T buf, pnstr8 objectName,
                             nuint32 *attrCount, Object_Info_T *objectInfo) {
-  NWC_TODO(context, buf, out(objectName), opt(out(attrCount)), opt(out(objectInfo)));
+  NWC_CALL(get_object_name, context, buf, out(objectName), opt(out(attrCount)), opt(out(objectInfo)));
 }
 
 NWDSCCODE NWDSGetAttrCount(NWDSContextHandle context, pBuf_T buf, nuint32 *attrCount) {
-  NWC_TODO(context, buf, out(attrCount));
+  NWC_CALL(get_attr_count, context, buf, out(attrCount));
 }
 
 NWDSCCODE NWDSGetAttrName(NWDSContextHandle context, pBuf_T buf, pnstr8 attrName,
                           nuint32 *attrValCount, nuint32 *syntaxID) {
-  NWC_TODO(context, buf, out(attrName), out(attrValCount), out(syntaxID));
+  NWC_CALL(get_attr_name, context, buf, out(attrName), out(attrValCount), out(syntaxID));
 }
 
 NWDSCCODE NWDSGetClassDefCount(NWDSContextHandle context, pBuf_T buf, nuint32 *classDefCount) {

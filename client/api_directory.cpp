@@ -4,6 +4,8 @@
  * call-layer line each (call.h).
  */
 #include "call.h"
+#include "entries.h"
+#include "iteration.h"
 
 extern "C" {
 
@@ -11,7 +13,7 @@ extern "C" {
 NWDSCCODE NWDSRead(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
                    pBuf_T objectInfo) {
-  NWC_TODO(context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
+  NWC_PART(read_entry, context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
 }
 
 NWDSCCODE NWDSReadObjectInfo(NWDSContextHandle context, const nstr8 *object,
@@ -38,7 +40,7 @@ NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nin
 
 NWDSCCODE NWDSCompare(NWDSContextHandle context, const nstr8 *object, pBuf_T buf,
                       nbool8 *matched) {
-  NWC_TODO(context, object, buf, out(matched));
+  NWC_CALL(compare_value, context, object, buf, out(matched));
 }
 
 NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
@@ -77,18 +79,18 @@ NWDSCCODE NWDSGetCountByClassAndName(NWDSContextHandle context, const nstr8 *obj
 
 NWDSCCODE NWDSCloseIteration(NWDSContextHandle context, nint32 iterationHandle,
                              nuint32 operation) {
-  NWC_TODO(context, iterationHandle, operation);
+  NWC_CALL(close_iteration, context, iterationHandle, operation);
 }
 
 /* ---- modifying entries ------------------------------------------------------- */
 NWDSCCODE NWDSAddObject(NWDSContextHandle context, const nstr8 *objectName,
                         nint32 *iterationHandle, nbool8 more, pBuf_T objectInfo) {
-  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, objectInfo);
+  NWC_CALL(add_object, context, objectName, opt(io(iterationHandle)), more, objectInfo);
 }
 
 NWDSCCODE NWDSModifyObject(NWDSContextHandle context, const nstr8 *objectName,
                            nint32 *iterationHandle, nbool8 more, pBuf_T changes) {
-  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, changes);
+  NWC_CALL(modify_object, context, objectName, opt(io(iterationHandle)), more, changes);
 }
 
 NWDSCCODE NWDSModifyDN(NWDSContextHandle context, const nstr8 *objectName,
@@ -107,7 +109,7 @@ NWDSCCODE NWDSMoveObject(NWDSContextHandle context, const nstr8 *objectName,
 }
 
 NWDSCCODE NWDSRemoveObject(NWDSContextHandle context, const nstr8 *object) {
-  NWC_TODO(context, object);
+  NWC_CALL(remove_object, context, object);
 }
 
 NWDSCCODE NWDSBackupObject(NWDSContextHandle context, const nstr8 *objectName,
@@ -179,7 +181,7 @@ NWDSCCODE NWDSWhoAmI(NWDSContextHandle context, pnstr8 objectName) {
 
 NWDSCCODE NWDSGetSyntaxID(NWDSContextHandle context, const nstr8 *attrName,
                           nuint32 *syntaxID) {
-  NWC_TODO(context, attrName, out(syntaxID));
+  NWC_CALL(get_syntax_id, context, attrName, out(syntaxID));
 }
 
 NWDSCCODE NWDSCIStringsMatch(NWDSContextHandle context, const nstr8 *string1,

@@ -16,8 +16,8 @@
  *    and `used`; a buffer not initialised has `verb` NO_VERB;
  *  - `items` are in the order written; readers walk them with `cursor`
  *    (the index of the next unread item) and get ERR_BUFFER_EMPTY past the
- *    end.  What an item means (tag, fields) is the writer's and reader's of
- *    each verb; `result` marks a buffer filled by an operation.
+ *    end.  What an item means (tag, fields) is set out in items.h;
+ *    `result` marks a buffer filled by an operation.
  *
  * The registry is guarded by a mutex; a buffer's contents are not: one
  * buffer is used by one thread at a time, as the published client requires.
@@ -40,6 +40,9 @@ struct Item {
   std::string name;           /* an attribute, class, syntax or object name */
   nuint32 number = 0;         /* change type, syntax id, count, flags... */
   nuint32 number2 = 0;
+  nuint32 number3 = 0;
+  nuint32 number4 = 0;
+  std::string text;           /* a second text (a base class, say) */
   std::vector<nuint8> value;  /* an encoded attribute value */
   size_t cost = 0;            /* bytes charged against the budget */
 };

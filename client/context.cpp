@@ -12,6 +12,15 @@
  *    the setting is left as it was;
  *  - a caller's area too small for the text read into it: ERR_BUFFER_FULL,
  *    and the area gets an empty text when it has room for the terminator.
+ *
+ * A new context's tree name is the store's own when the store is a file that
+ * exists already: opening it is cheap (nothing is seeded), and its name is
+ * remembered per path, so only the first context of a process pays for it.
+ * A store that does not exist yet, or a private ":memory:" one, is not
+ * created just for a context: such a store is seeded with the configured
+ * name, which is therefore the name to give.  A store that fails to open
+ * leaves the configured name too (the failure shows on the first directory
+ * call instead).
  */
 #include "context.h"
 
@@ -22,6 +31,10 @@
 #include <vector>
 
 #include "config.h"
+#include "store/store.h"
+
+#include <map>
+#include <sys/stat.h>
 
 namespace nwc {
 
@@ -80,6 +93,28 @@ std::string bounded(const void *p, size_t max) {
   return std::string(s, strnlen(s, max));
 }
 
+/* The tree name for a new context (see the file comment). */
+std::string tree_name_for_new_context() {
+  static std::mutex lock;
+  static std::map<std::string, std::string> *known = new std::map<std::string, std::string>;
+  const std::string path = store_path_from_environment();
+  if (path == ":memory:") return configured_tree_name();
+  {
+    std::lock_guard<std::mutex> g(lock);
+    auto it = known->find(path);
+    if (it != known->end()) return it->second;
+  }
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return configured_tree_name();
+  auto store = current_store();
+  if (!store) return configured_tree_name();
+  auto name = (*store)->tree_name();
+  if (!name || !tree_name_fits(*name)) return configured_tree_name();
+  std::lock_guard<std::mutex> g(lock);
+  (*known)[path] = *name;
+  return *name;
+}
+
 } // namespace
 
 bool context_is_live(NWDSContextHandle h) {
@@ -119,7 +154,7 @@ void forget_default_name_context() {
 
 NWDSContextHandle create_context() {
   auto c = std::make_unique<Context>();
-  c->tree_name = configured_tree_name();
+  c->tree_name = tree_name_for_new_context();
   Table &t = table();
   std::lock_guard<std::mutex> g(t.lock);
   c->name_context = default_nc_locked(t);

@@ -134,9 +134,10 @@ protected:
 TEST_F(ClientTrace, NotBuiltCallShowsEveryKindOfArgument) {
   TraceFile t;
   nint32 it = NO_MORE_ITERATIONS;
-  EXPECT_EQ(NWDSRead(ctx, "CN=Admin", DS_ATTRIBUTE_VALUES, 1, nullptr, &it, buf), ERR_INVALID_REQUEST);
+  // Effective privileges are a case of NWDSRead not built yet.
+  EXPECT_EQ(NWDSRead(ctx, "CN=Admin", DS_EFFECTIVE_PRIVILEGES, 1, nullptr, &it, buf), ERR_INVALID_REQUEST);
   EXPECT_EQ(t.last(), "NWDSRead(context=" + std::to_string(ctx) +
-                          ", object=\"CN=Admin\", infoType=1, allAttrs=1, attrNames=NULL, "
+                          ", object=\"CN=Admin\", infoType=2, allAttrs=1, attrNames=NULL, "
                           "iterationHandle=-1, objectInfo=" + hex(buf) +
                           ") = -641 (not built yet)");
 }
@@ -181,7 +182,7 @@ TEST_F(ClientTrace, UnsignedAndSignedIntegersKeepTheirSign) {
   TraceFile t;
   NWDSCloseIteration(ctx, -5, 4294967295u);
   EXPECT_EQ(t.last(), "NWDSCloseIteration(context=" + std::to_string(ctx) +
-                          ", iterationHandle=-5, operation=4294967295) = -641 (not built yet)");
+                          ", iterationHandle=-5, operation=4294967295) = -642");
   nuint8 cs = 0;
   NWDSGetConnectionSlot(200, 7, 3, reinterpret_cast<nuint8 *>(&cs), nullptr);
   EXPECT_EQ(t.last(), "NWDSGetConnectionSlot(connType=200, transType=7, transLen=3, transBuf=" +
@@ -354,7 +355,7 @@ TEST(ClientChecks, BufferArgumentsMustBeLive) {
   nint32 it = NO_MORE_ITERATIONS;
   EXPECT_EQ(NWDSRead(ctx, "X", 1, 1, nullptr, &it, dead), ERR_INVALID_HANDLE);
   EXPECT_EQ(NWDSRead(ctx, "X", 1, 0, dead, &it, live), ERR_INVALID_HANDLE) << "optional but not live";
-  EXPECT_EQ(NWDSRead(ctx, "X", 1, 1, nullptr, &it, live), ERR_INVALID_REQUEST);
+  EXPECT_EQ(NWDSRead(ctx, "X", 1, 1, nullptr, &it, live), ERR_NO_SUCH_ENTRY) << "checks passed";
   EXPECT_EQ(NWDSRead(ctx, "X", 1, 1, nullptr, &it, nullptr), ERR_NULL_POINTER);
   NWDSFreeBuf(live);
   NWDSFreeContext(ctx);

@@ -1,0 +1,128 @@
+/*
+ * items.h - what the items of a buffer mean (the Item of buffer.h).
+ *
+ * Request items, written by the Put functions:
+ *   ATTR_NAME    name: an attribute name                (NWDSPutAttrName)
+ *   CHANGE       name: the attribute, number: the DS_ change type
+ *                                                       (NWDSPutChange)
+ *   VALUE        number: syntax id, value: the encoded Value (schema.h
+ *                encode_value), names inside it already resolved to their
+ *                full typed form                        (NWDSPutAttrVal)
+ *   CLASS_BEGIN  opens the next list of class items     (NWDSBeginClassItem)
+ *   CLASS_ITEM   name: a class, attribute or syntax name (NWDSPutClassItem)
+ * A VALUE follows the ATTR_NAME or CHANGE it belongs to.
+ *
+ * Result items, written by the operations through ResultWriter:
+ *   OBJECT_COUNT number: the objects in this part
+ *   OBJECT       name: the full typed name; number: attributes given in this
+ *                part; number2: object flags; number3: subordinate count;
+ *                number4: modification time; text: base class
+ *   ATTR_COUNT   number: the attributes that follow (in this part)
+ *   ATTR         name: the attribute; number: the values that follow it in
+ *                this part; number2: its syntax id
+ *   RESULT_VALUE number: syntax id; value: the encoded Value, names inside
+ *                it in full typed form (the reader formats them for its
+ *                context)
+ * A read result is ATTR_COUNT (ATTR RESULT_VALUE*)*; a search or list result
+ * OBJECT_COUNT (OBJECT ATTR_COUNT (ATTR RESULT_VALUE*)*)*.  An attribute whose
+ * values do not all fit one part is continued in the next part under its
+ * name again: over all parts every value is given exactly once.
+ *
+ * Costs charged against a buffer's budget are the sizes of the items as the
+ * wire protocol would carry them: 4 bytes per number, names as UTF-16 with
+ * their terminator and a 4-byte length, padded to 4 bytes, values as their
+ * encoding with a 4-byte length.
+ *
+ * Which Put and Get functions belong to which verb is decided by
+ * writer_allowed() / reader_allowed(); any other pairing is ERR_BAD_VERB.
+ */
+#ifndef NWC_ITEMS_H
+#define NWC_ITEMS_H
+
+#include <string>
+#include <string_view>
+
+#include "buffer.h"
+#include "context.h"
+#include "names/names.h"
+#include "schema/schema.h"
+
+namespace nwc {
+
+namespace tag {
+inline constexpr nuint32 ATTR_NAME = 1;
+inline constexpr nuint32 CHANGE = 2;
+inline constexpr nuint32 VALUE = 3;
+inline constexpr nuint32 CLASS_BEGIN = 4;
+inline constexpr nuint32 CLASS_ITEM = 5;
+inline constexpr nuint32 OBJECT_COUNT = 10;
+inline constexpr nuint32 OBJECT = 11;
+inline constexpr nuint32 ATTR_COUNT = 12;
+inline constexpr nuint32 ATTR = 13;
+inline constexpr nuint32 RESULT_VALUE = 14;
+} // namespace tag
+
+enum class Writer { attr_name, change, value, class_begin, class_item };
+enum class Reader { object_count, object_name, attr_count, attr_name, attr_value };
+
+bool writer_allowed(Writer w, nuint32 verb);
+bool reader_allowed(Reader r, nuint32 verb);
+
+/* Bytes charged for a name / a number / an encoded value. */
+size_t name_cost(std::string_view name);
+inline constexpr size_t kNumberCost = 4;
+size_t value_cost(const std::string &encoded);
+
+/* ---- names inside values ---------------------------------------------------- */
+/* Resolves the names inside `v` (DN fields, ACL subjects) against the
+   context's name context and flags: their full typed form.  Fails with the
+   name's own status. */
+Status resolve_value_names(Value &v, const Context &ctx);
+/* Formats the (full, typed) names inside `v` for output under `ctx`. */
+void format_value_names(Value &v, const Context &ctx);
+/* The context's name context, parsed ([Root] when it does not parse). */
+Dn name_context_of(const Context &ctx);
+
+/* ---- result writer ------------------------------------------------------------ */
+/* Fills a result buffer up to its budget.  Each add_ call either adds its
+   item or, when the item does not fit, adds nothing and returns false. */
+class ResultWriter {
+public:
+  /* Resets `buf` for `verb` and marks it a result. */
+  ResultWriter(Buffer &buf, nuint32 verb);
+  bool fits(size_t cost) const { return cost <= buf_.room(); }
+  bool add_count(nuint32 tag_id, nuint32 count);
+  bool add_object(const std::string &full_name, nuint32 attrs, nuint32 flags,
+                  nuint32 subordinates, nuint32 mtime, const std::string &base_class);
+  bool add_attr(const std::string &name, nuint32 values, nuint32 syntax);
+  bool add_value(const std::string &encoded, nuint32 syntax);
+  /* Sets the number of an item already written (a count known only later). */
+  void set_number(size_t index, nuint32 n) { buf_.items[index].number = n; }
+  size_t next_index() const { return buf_.items.size(); }
+  static size_t attr_cost(const std::string &name) { return name_cost(name) + 2 * kNumberCost; }
+
+private:
+  Buffer &buf_;
+};
+
+/* ---- the engines of the buffer writers and readers (api_buffer.cpp) ------- */
+NWDSCCODE put_attr_name(NWDSContextHandle context, pBuf_T buf, const nstr8 *attrName);
+NWDSCCODE put_change(NWDSContextHandle context, pBuf_T buf, nuint32 changeType,
+                     const nstr8 *attrName);
+NWDSCCODE put_attr_val(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
+                       const void *attrVal);
+NWDSCCODE begin_class_item(NWDSContextHandle context, pBuf_T buf);
+NWDSCCODE put_class_item(NWDSContextHandle context, pBuf_T buf, const nstr8 *itemName);
+NWDSCCODE compute_attr_val_size(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
+                                nuint32 *attrValSize);
+NWDSCCODE get_attr_val(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID, void *attrVal);
+NWDSCCODE get_object_count(NWDSContextHandle context, pBuf_T buf, nuint32 *objectCount);
+NWDSCCODE get_object_name(NWDSContextHandle context, pBuf_T buf, pnstr8 objectName,
+                          nuint32 *attrCount, Object_Info_T *objectInfo);
+NWDSCCODE get_attr_count(NWDSContextHandle context, pBuf_T buf, nuint32 *attrCount);
+NWDSCCODE get_attr_name(NWDSContextHandle context, pBuf_T buf, pnstr8 attrName,
+                        nuint32 *attrValCount, nuint32 *syntaxID);
+
+} // namespace nwc
+
+#endif /* NWC_ITEMS_H */

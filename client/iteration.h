@@ -1,0 +1,51 @@
+/*
+ * iteration.h - the table of live iterations behind iteration handles.
+ *
+ * An operation that does not finish in one call (a read cut at its result
+ * buffer's budget, an add or modify sent in several buffers) keeps what it
+ * still has to do in an IterationState and hands the caller a handle.
+ *
+ * Invariants:
+ *  - Handles are non-negative 32-bit values, issued in increasing order
+ *    (wrapping at 2^31), so a handle that was released stays unknown for
+ *    a long time; NO_MORE_ITERATIONS (all bits set) is never a handle.
+ *  - Each iteration remembers its operation (a DSV_ verb) and its context;
+ *    it is found only under both, so a handle passed to another operation
+ *    or with another context is not found (ERR_INVALID_ITERATION).
+ *  - At most kMaxIterations are live at once; one more is refused with
+ *    ERR_NOT_ENOUGH_MEMORY.
+ *  - The table is guarded by a mutex; an IterationState is used by one call
+ *    at a time (taken out while it is worked on).
+ */
+#ifndef NWC_ITERATION_H
+#define NWC_ITERATION_H
+
+#include <memory>
+
+#include "nwclient.h"
+
+namespace nwc {
+
+inline constexpr size_t kMaxIterations = 65536;
+
+struct IterationState {
+  virtual ~IterationState() = default;
+};
+
+/* Stores `state` as a new iteration; its handle, or ERR_NOT_ENOUGH_MEMORY. */
+NWDSCCODE open_iteration(nuint32 verb, NWDSContextHandle context,
+                         std::unique_ptr<IterationState> state, nint32 &handle);
+/* Takes the iteration out of the table (the caller puts it back with
+   open_iteration when more remains); ERR_INVALID_ITERATION when `handle` is
+   not a live iteration of `verb` and `context`. */
+NWDSCCODE take_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
+                         std::unique_ptr<IterationState> &state);
+/* How many iterations are live (for tests). */
+size_t live_iteration_count();
+
+/* The engine of NWDSCloseIteration. */
+NWDSCCODE close_iteration(NWDSContextHandle context, nint32 iterationHandle, nuint32 operation);
+
+} // namespace nwc
+
+#endif /* NWC_ITERATION_H */

@@ -1,0 +1,139 @@
+/*
+ * read.cpp - the engine of NWDSRead.
+ *
+ * The first call takes a snapshot of the entry's attributes (those asked for,
+ * or all with allAttrs; hidden attributes never) and fills the result buffer
+ * from it up to the buffer's budget; what does not fit stays in an iteration
+ * of DSV_READ, and each further call with its handle gives the next part.
+ * Working from the snapshot, every value is given exactly once over all the
+ * parts, whatever changes the entry meanwhile.  An attribute whose values are
+ * cut is given again under its name in the next part with the rest.
+ *
+ * DS_ATTRIBUTE_NAMES gives each attribute with a value count of 0 and its
+ * syntax id; DS_ATTRIBUTE_VALUES the values too.  The other information
+ * types are not built yet.  The result buffer need not be initialised by
+ * the caller: the read initialises it for DSV_READ.  Names not known to the
+ * schema, or without a value on the entry, are left out; when none of the
+ * names asked for is present the read fails with ERR_NO_SUCH_ATTRIBUTE.
+ */
+#include "call.h"
+#include "entries.h"
+#include "items.h"
+#include "iteration.h"
+
+namespace nwc {
+
+namespace {
+
+struct PendingRead : IterationState {
+  struct Attr {
+    std::string name;
+    nuint32 syntax = 0;
+    std::vector<std::string> values; /* encoded */
+    size_t next = 0;                 /* the first value not given yet */
+  };
+  nuint32 info_type = DS_ATTRIBUTE_VALUES;
+  std::vector<Attr> attrs;
+  size_t next = 0; /* the first attribute not finished */
+};
+
+NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
+                   bool allAttrs, pBuf_T attrNames, PendingRead &out) {
+  std::vector<std::string> wanted;
+  if (!allAttrs) {
+    if (attrNames == nullptr) return ERR_NULL_POINTER;
+    std::vector<RequestAttr> req;
+    if (NWDSCCODE st = request_attrs(attrNames, DSV_READ, req)) return st;
+    for (auto &r : req) wanted.push_back(fold_case(r.name));
+  }
+  Op op;
+  if (NWDSCCODE st = begin_op(context, op)) return st;
+  auto dn = resolve(op, object);
+  if (!dn) return dn.status();
+  auto id = op.store->find(*dn);
+  if (!id) return id.status();
+  auto values = op.store->values(*id);
+  if (!values) return values.status();
+  out.info_type = infoType;
+  for (const StoredValue &sv : *values) {
+    const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
+    if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
+    if (!allAttrs) {
+      bool asked = false;
+      for (const auto &w : wanted) asked = asked || w == fold_case(a->name);
+      if (!asked) continue;
+    }
+    if (out.attrs.empty() || out.attrs.back().name != a->name)
+      out.attrs.push_back({a->name, a->syntax, {}, 0});
+    out.attrs.back().values.push_back(encode_value(sv.value));
+  }
+  if (!allAttrs && !wanted.empty() && out.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
+  return 0;
+}
+
+/* Writes the next part of `r` into `buf`; false when not one item fitted
+   although some remained. */
+bool fill(PendingRead &r, Buffer &buf) {
+  ResultWriter w(buf, DSV_READ);
+  const size_t count_at = w.next_index();
+  w.add_count(tag::ATTR_COUNT, 0);
+  nuint32 given = 0;
+  const bool names_only = r.info_type == DS_ATTRIBUTE_NAMES;
+  while (r.next < r.attrs.size()) {
+    PendingRead::Attr &a = r.attrs[r.next];
+    if (names_only) {
+      if (!w.add_attr(a.name, 0, a.syntax)) break;
+      ++given;
+      ++r.next;
+      continue;
+    }
+    /* An attribute header goes in only with its first value. */
+    if (!w.fits(ResultWriter::attr_cost(a.name) + value_cost(a.values[a.next]))) break;
+    const size_t attr_at = w.next_index();
+    w.add_attr(a.name, 0, a.syntax);
+    ++given;
+    nuint32 n = 0;
+    while (a.next < a.values.size() && w.add_value(a.values[a.next], a.syntax)) {
+      ++a.next;
+      ++n;
+    }
+    w.set_number(attr_at, n);
+    if (a.next < a.values.size()) break;
+    ++r.next;
+  }
+  w.set_number(count_at, given);
+  return given > 0 || r.next >= r.attrs.size();
+}
+
+} // namespace
+
+NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
+                     nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
+                     pBuf_T objectInfo) {
+  std::lock_guard<std::recursive_mutex> g(directory_lock());
+  if (!context_is_live(context)) return ERR_BAD_CONTEXT;
+  if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
+  if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return NOT_BUILT;
+  std::unique_ptr<IterationState> state;
+  if (*iterationHandle != NO_MORE_ITERATIONS) {
+    if (NWDSCCODE st = take_iteration(DSV_READ, context, *iterationHandle, state)) return st;
+  } else {
+    auto fresh = std::make_unique<PendingRead>();
+    if (NWDSCCODE st = snapshot(context, object, infoType, allAttrs != 0, attrNames, *fresh))
+      return st;
+    state = std::move(fresh);
+  }
+  auto &r = static_cast<PendingRead &>(*state);
+  Buffer &out = *buffer_of(objectInfo);
+  if (!fill(r, out)) {
+    out.reset(DSV_READ);
+    return ERR_INSUFFICIENT_BUFFER;
+  }
+  if (r.next >= r.attrs.size()) {
+    *iterationHandle = NO_MORE_ITERATIONS;
+    return 0;
+  }
+  return open_iteration(DSV_READ, context, std::move(state), *iterationHandle);
+}
+
+} // namespace nwc
