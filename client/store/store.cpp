@@ -287,6 +287,11 @@ Status Store::init(const SeedConfig& cfg) {
   if (!is_memory(path_))
     if (Status s = exec("PRAGMA journal_mode=WAL")) return s;
   if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON")) return s;
+  // A page cache of 64 MiB and the file mapped into memory keep a lookup's
+  // B-tree pages at hand as the tree grows, so finding an entry stays a few
+  // page visits rather than a few reads from the file.
+  if (!is_memory(path_))
+    if (Status s = exec("PRAGMA cache_size=-65536; PRAGMA mmap_size=1073741824")) return s;
   {
     Transaction tx(*this);
     if (tx.status()) return tx.status();
