@@ -47,6 +47,8 @@ protected:
 };
 
 TEST_F(ClientContext, NewContextTakesTheDefaultsAndTheConfiguration) {
+  // A private tree: an existing file store would give its own tree name.
+  ScopedEnv store("NWCLIENT_STORE", ":memory:");
   {
     ScopedEnv nc("NWCLIENT_NAME_CONTEXT", nullptr);
     ScopedEnv tree("NWCLIENT_TREE", nullptr);
