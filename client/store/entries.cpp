@@ -314,7 +314,9 @@ Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
   return tx.commit();
 }
 
-Status Store::clear_attribute(EntryId id, std::string_view attr) {
+// Deletes every value of one attribute of an entry; absent values are an
+// error only when must_exist says so.
+Status Store::delete_attribute(EntryId id, std::string_view attr, bool must_exist) {
   Transaction tx(*this);
   if (tx.status()) return tx.status();
   auto sc = schema();
@@ -324,25 +326,17 @@ Status Store::clear_attribute(EntryId id, std::string_view attr) {
   if (Status st = ensure_entry(id)) return st;
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
-  if (sqlite3_changes(db_) != 0)
-    if (Status st = touch(id)) return st;
+  if (sqlite3_changes(db_) == 0) {
+    if (must_exist) return ERR_NO_SUCH_ATTRIBUTE;
+  } else if (Status st = touch(id)) {
+    return st;
+  }
   return tx.commit();
 }
 
-Status Store::remove_attribute(EntryId id, std::string_view attr) {
-  Transaction tx(*this);
-  if (tx.status()) return tx.status();
-  auto sc = schema();
-  if (!sc) return sc.status();
-  auto a = attr_def(**sc, attr);
-  if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
-  StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
-  if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
-  if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_ATTRIBUTE;
-  if (Status st = touch(id)) return st;
-  return tx.commit();
-}
+Status Store::clear_attribute(EntryId id, std::string_view attr) { return delete_attribute(id, attr, false); }
+
+Status Store::remove_attribute(EntryId id, std::string_view attr) { return delete_attribute(id, attr, true); }
 
 Expected<bool> Store::has_value(EntryId id, std::string_view attr, const Value& v) {
   auto sc = schema();

@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -267,9 +269,21 @@ Expected<std::unique_ptr<Store>> Store::open(const std::string& path, const Seed
   if (!is_memory(path))
     if (Status st = create_private_file(path)) return fail(st);
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-  if (sqlite3_open_v2(path.c_str(), &s->db_, flags, nullptr) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
-  if (Status st = s->init(seed)) return fail(st);
-  return s;
+  // Opening races with other processes that open, create or seed the same
+  // file: switching a new file to WAL, or its recovery, can answer busy
+  // without waiting.  Such an open is tried again until the busy timeout.
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  for (;;) {
+    if (sqlite3_open_v2(path.c_str(), &s->db_, flags, nullptr) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
+    const Status st = s->init(seed);
+    if (st == 0) return s;
+    for (auto& [sql, c] : s->stmts_) sqlite3_finalize(c.st);
+    s->stmts_.clear();
+    sqlite3_close(s->db_);
+    s->db_ = nullptr;
+    if (st != ERR_DS_LOCKED || std::chrono::steady_clock::now() >= give_up) return fail(st);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
 }
 
 Store::~Store() {

@@ -210,6 +210,7 @@ class Store {
   Status set_replica_type(EntryId partition, EntryId server, uint32_t type);
 
  private:
+  Status delete_attribute(EntryId id, std::string_view attr, bool must_exist);
   friend class Transaction;
   friend class StoreStmt;
   Store() = default;
