@@ -1,9 +1,9 @@
 /*
  * api_buffer.cpp - the public buffer functions and result readers: one
  * call-layer line each (call.h).  Allocation, initialisation and release are
- * in buffer.cpp, the writers and the entry readers in items.cpp (the item
- * protocol, items.h); the class, syntax and partition readers are not built
- * yet (the call layer still checks that their buffer is live).
+ * in buffer.cpp, the writers and every result reader (entries, class
+ * definitions, syntaxes, partitions) in items.cpp (the item protocol,
+ * items.h).
  *
  * NWDSPutAttrVal takes a null value for SYN_STREAM (a stream has no value of
  * its own); for every other syntax a null value is ERR_NULL_POINTER.
@@ -73,34 +73,34 @@ NWDSCCODE NWDSGetAttrName(NWDSContextHandle context, pBuf_T buf, pnstr8 attrName
 }
 
 NWDSCCODE NWDSGetClassDefCount(NWDSContextHandle context, pBuf_T buf, nuint32 *classDefCount) {
-  NWC_TODO(context, buf, out(classDefCount));
+  NWC_CALL(get_class_def_count, context, buf, out(classDefCount));
 }
 
 NWDSCCODE NWDSGetClassDef(NWDSContextHandle context, pBuf_T buf, pnstr8 className,
                           Class_Info_T *classInfo) {
-  NWC_TODO(context, buf, out(className), opt(out(classInfo)));
+  NWC_CALL(get_class_def, context, buf, out(className), opt(out(classInfo)));
 }
 
 NWDSCCODE NWDSGetClassItemCount(NWDSContextHandle context, pBuf_T buf, nuint32 *itemCount) {
-  NWC_TODO(context, buf, out(itemCount));
+  NWC_CALL(get_class_item_count, context, buf, out(itemCount));
 }
 
 NWDSCCODE NWDSGetClassItem(NWDSContextHandle context, pBuf_T buf, pnstr8 itemName) {
-  NWC_TODO(context, buf, out(itemName));
+  NWC_CALL(get_class_item, context, buf, out(itemName));
 }
 
 NWDSCCODE NWDSGetSyntaxCount(NWDSContextHandle context, pBuf_T buf, nuint32 *syntaxCount) {
-  NWC_TODO(context, buf, out(syntaxCount));
+  NWC_CALL(get_syntax_count, context, buf, out(syntaxCount));
 }
 
 NWDSCCODE NWDSGetPartitionInfo(NWDSContextHandle context, pBuf_T buf, pnstr8 partitionName,
                                nuint32 *replicaType) {
-  NWC_TODO(context, buf, out(partitionName), out(replicaType));
+  NWC_CALL(get_partition_info, context, buf, out(partitionName), out(replicaType));
 }
 
 NWDSCCODE NWDSGetServerName(NWDSContextHandle context, pBuf_T buf, pnstr8 serverName,
                             nuint32 *partitionCount) {
-  NWC_TODO(context, buf, out(serverName), out(partitionCount));
+  NWC_CALL(get_server_name, context, buf, out(serverName), out(partitionCount));
 }
 
 } /* extern "C" */

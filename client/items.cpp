@@ -23,10 +23,22 @@
  *  - NWDSComputeAttrValSize / NWDSGetAttrVal with a syntax id other than the
  *    value's: ERR_BAD_SYNTAX;
  *  - a name longer than the caller's area can take is not possible: names
- *    are bounded by MAX_DN_BYTES and MAX_SCHEMA_NAME_BYTES (nwclient.h).
+ *    are bounded by MAX_DN_BYTES and MAX_SCHEMA_NAME_BYTES (nwclient.h); a
+ *    text that would not fit is cut at a character boundary, never overrun;
+ *  - class results: NWDSGetClassDef passes over the unread lists of the
+ *    previous class; NWDSGetClassItemCount over the unread names of the
+ *    previous list, but not into the next class; NWDSGetClassItem reads only
+ *    a name of the list at hand, so reading more names than the count gives
+ *    ERR_BUFFER_EMPTY; NWDSGetClassDef leaves classInfo alone when the
+ *    result holds names only (DS_CLASS_DEF_NAMES), and zeroes the ASN.1 id
+ *    bytes past its length otherwise;
+ *  - partition results: NWDSGetPartitionInfo passes over a server name not
+ *    read; NWDSGetServerName finds the one server of the part, once.
  */
 #include "items.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "records.h"
@@ -80,10 +92,27 @@ NWDSCCODE check_attr_name(const nstr8 *name) {
   return 0;
 }
 
+/* Copies `s` with its zero byte into an area of `limit` bytes; a text too
+   long is cut before the character that would not fit (UTF-8). */
 void copy_text(const std::string &s, char *dst, size_t limit) {
-  size_t n = s.size() < limit ? s.size() : limit - 1;
+  size_t n = s.size();
+  if (n >= limit) {
+    n = limit - 1;
+    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  }
   std::memcpy(dst, s.data(), n);
   dst[n] = '\0';
+}
+
+/* A full typed name as the reader's context shows it. */
+std::string output_name(const std::string &full, const Context &ctx) {
+  if (auto dn = parse_dn(full)) return format_name(*dn, name_context_of(ctx), ctx.flags);
+  return full;
+}
+
+/* The item at the read position if it has tag `t`, else null. */
+const Item *at(const Buffer &b, nuint32 t) {
+  return b.cursor < b.items.size() && b.items[b.cursor].tag == t ? &b.items[b.cursor] : nullptr;
 }
 
 /* The value at the read position, decoded and formatted for `ctx`. */
@@ -134,8 +163,28 @@ bool reader_allowed(Reader r, nuint32 verb) {
                      DSV_READ_SYNTAXES, DSV_GET_EFFECTIVE_RIGHTS});
   case Reader::attr_value:
     return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES});
+  case Reader::class_def_count:
+  case Reader::class_def:
+  case Reader::class_item_count:
+  case Reader::class_item:
+    return verb == DSV_READ_CLASS_DEF;
+  case Reader::syntax_count:
+    return verb == DSV_READ_SYNTAXES;
+  case Reader::server_name:
+  case Reader::partition_info:
+    return verb == DSV_LIST_PARTITIONS;
   }
   return false;
+}
+
+nuint32 class_def_parts(nuint32 infoType) {
+  switch (infoType) {
+  case DS_CLASS_DEF_NAMES: return 0;
+  case DS_INFO_CLASS_DEFS: return kClassHasInfo;
+  case DS_CLASS_DEFS: case DS_EXPANDED_CLASS_DEFS: case DS_FULL_CLASS_DEFS:
+    return kClassHasInfo | kClassHasLists;
+  default: return 0;
+  }
 }
 
 size_t name_cost(std::string_view name) { return kNumberCost + round4(2 * (count_chars(name) + 1)); }
@@ -210,6 +259,87 @@ bool ResultWriter::add_value(const std::string &encoded, nuint32 syntax) {
   it.number = syntax;
   it.value.assign(encoded.begin(), encoded.end());
   it.cost = value_cost(encoded);
+  return buf_.add(std::move(it)) == 0;
+}
+
+namespace {
+bool known_class_info_type(nuint32 t) { return t <= DS_FULL_CLASS_DEFS; }
+
+/* The five lists of a class, in the published order. */
+std::array<const std::vector<std::string> *, 5> class_lists(const ClassDef &def) {
+  return {&def.super_classes, &def.containment, &def.naming, &def.mandatory, &def.optional};
+}
+} // namespace
+
+size_t ResultWriter::class_def_cost(const ClassDef &def, nuint32 infoType) {
+  const nuint32 parts = class_def_parts(infoType);
+  size_t cost = name_cost(def.name);
+  if (parts & kClassHasInfo)
+    cost += kNumberCost + kNumberCost + round4(std::min<size_t>(def.asn1.size(), MAX_ASN1_NAME));
+  if (parts & kClassHasLists)
+    for (const auto *list : class_lists(def)) {
+      cost += kNumberCost;
+      for (const std::string &n : *list) cost += name_cost(n);
+    }
+  return cost;
+}
+
+bool ResultWriter::add_class_def(const ClassDef &def, nuint32 infoType) {
+  if (!known_class_info_type(infoType) || !fits(class_def_cost(def, infoType))) return false;
+  const nuint32 parts = class_def_parts(infoType);
+  Item it;
+  it.tag = tag::CLASS_DEF;
+  it.name = def.name;
+  it.number = parts;
+  it.cost = name_cost(def.name);
+  if (parts & kClassHasInfo) {
+    it.number2 = def.flags;
+    const size_t n = std::min<size_t>(def.asn1.size(), MAX_ASN1_NAME);
+    it.value.assign(def.asn1.begin(), def.asn1.begin() + static_cast<std::ptrdiff_t>(n));
+    it.cost += 2 * kNumberCost + round4(n);
+  }
+  /* The whole cost fits: none of the adds below can fail. */
+  buf_.add(std::move(it));
+  if (parts & kClassHasLists)
+    for (const auto *list : class_lists(def)) {
+      add_count(tag::CLASS_ITEM_COUNT, static_cast<nuint32>(list->size()));
+      for (const std::string &n : *list) {
+        Item ci;
+        ci.tag = tag::RESULT_CLASS_ITEM;
+        ci.name = n;
+        ci.cost = name_cost(n);
+        buf_.add(std::move(ci));
+      }
+    }
+  return true;
+}
+
+bool ResultWriter::add_syntax(const std::string &name, nuint32 id, nuint32 flags) {
+  Item it;
+  it.tag = tag::ATTR;
+  it.name = name;
+  it.number = 0;
+  it.number2 = id;
+  it.number3 = flags;
+  it.cost = attr_cost(name) + kNumberCost;
+  return buf_.add(std::move(it)) == 0;
+}
+
+bool ResultWriter::add_server(const std::string &full_name, nuint32 partitions) {
+  Item it;
+  it.tag = tag::SERVER;
+  it.name = full_name;
+  it.number = partitions;
+  it.cost = name_cost(full_name) + kNumberCost;
+  return buf_.add(std::move(it)) == 0;
+}
+
+bool ResultWriter::add_partition(const std::string &full_root_name, nuint32 replica_type) {
+  Item it;
+  it.tag = tag::PARTITION;
+  it.name = full_root_name;
+  it.number = replica_type;
+  it.cost = name_cost(full_root_name) + kNumberCost;
   return buf_.add(std::move(it)) == 0;
 }
 
@@ -335,9 +465,7 @@ NWDSCCODE get_object_name(NWDSContextHandle context, pBuf_T buf, pnstr8 objectNa
   Context ctx;
   if (NWDSCCODE st = context_snapshot(context, ctx)) return st;
   const Item &it = b->items[i];
-  std::string name = it.name;
-  if (auto dn = parse_dn(it.name)) name = format_name(*dn, name_context_of(ctx), ctx.flags);
-  copy_text(name, objectName, MAX_DN_BYTES);
+  copy_text(output_name(it.name, ctx), objectName, MAX_DN_BYTES);
   if (attrCount != nullptr) *attrCount = it.number;
   if (objectInfo != nullptr) {
     std::memset(objectInfo, 0, sizeof *objectInfo);
@@ -372,6 +500,99 @@ NWDSCCODE get_attr_name(NWDSContextHandle context, pBuf_T buf, pnstr8 attrName,
   copy_text(it.name, attrName, MAX_SCHEMA_NAME_BYTES);
   *attrValCount = it.number;
   *syntaxID = it.number2;
+  b->cursor = i + 1;
+  return 0;
+}
+
+/* ---- class definition readers ----------------------------------------------------- */
+NWDSCCODE get_class_def_count(NWDSContextHandle context, pBuf_T buf, nuint32 *classDefCount) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::class_def_count, b)) return st;
+  const Item *it = at(*b, tag::CLASS_DEF_COUNT);
+  if (it == nullptr) return ERR_BUFFER_EMPTY;
+  *classDefCount = it->number;
+  ++b->cursor;
+  return 0;
+}
+
+NWDSCCODE get_class_def(NWDSContextHandle context, pBuf_T buf, pnstr8 className,
+                        Class_Info_T *classInfo) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::class_def, b)) return st;
+  size_t i = b->cursor;
+  while (i < b->items.size() && b->items[i].tag != tag::CLASS_DEF) ++i;
+  if (i >= b->items.size()) return ERR_BUFFER_EMPTY;
+  const Item &it = b->items[i];
+  copy_text(it.name, className, MAX_SCHEMA_NAME_BYTES);
+  if (classInfo != nullptr && (it.number & kClassHasInfo)) {
+    std::memset(classInfo, 0, sizeof *classInfo);
+    classInfo->classFlags = it.number2;
+    const size_t n = std::min<size_t>(it.value.size(), MAX_ASN1_NAME);
+    classInfo->asn1ID.length = static_cast<nuint32>(n);
+    if (n != 0) std::memcpy(classInfo->asn1ID.data, it.value.data(), n);
+  }
+  b->cursor = i + 1;
+  return 0;
+}
+
+NWDSCCODE get_class_item_count(NWDSContextHandle context, pBuf_T buf, nuint32 *itemCount) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::class_item_count, b)) return st;
+  size_t i = b->cursor;
+  while (i < b->items.size() && b->items[i].tag == tag::RESULT_CLASS_ITEM) ++i;
+  if (i >= b->items.size() || b->items[i].tag != tag::CLASS_ITEM_COUNT) return ERR_BUFFER_EMPTY;
+  *itemCount = b->items[i].number;
+  b->cursor = i + 1;
+  return 0;
+}
+
+NWDSCCODE get_class_item(NWDSContextHandle context, pBuf_T buf, pnstr8 itemName) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::class_item, b)) return st;
+  const Item *it = at(*b, tag::RESULT_CLASS_ITEM);
+  if (it == nullptr) return ERR_BUFFER_EMPTY;
+  copy_text(it->name, itemName, MAX_SCHEMA_NAME_BYTES);
+  ++b->cursor;
+  return 0;
+}
+
+/* ---- syntax and partition readers --------------------------------------------------- */
+NWDSCCODE get_syntax_count(NWDSContextHandle context, pBuf_T buf, nuint32 *syntaxCount) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::syntax_count, b)) return st;
+  const Item *it = at(*b, tag::ATTR_COUNT);
+  if (it == nullptr) return ERR_BUFFER_EMPTY;
+  *syntaxCount = it->number;
+  ++b->cursor;
+  return 0;
+}
+
+NWDSCCODE get_server_name(NWDSContextHandle context, pBuf_T buf, pnstr8 serverName,
+                          nuint32 *partitionCount) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::server_name, b)) return st;
+  size_t i = b->cursor;
+  while (i < b->items.size() && b->items[i].tag != tag::SERVER) ++i;
+  if (i >= b->items.size()) return ERR_BUFFER_EMPTY;
+  Context ctx;
+  if (NWDSCCODE st = context_snapshot(context, ctx)) return st;
+  copy_text(output_name(b->items[i].name, ctx), serverName, MAX_DN_BYTES);
+  *partitionCount = b->items[i].number;
+  b->cursor = i + 1;
+  return 0;
+}
+
+NWDSCCODE get_partition_info(NWDSContextHandle context, pBuf_T buf, pnstr8 partitionName,
+                             nuint32 *replicaType) {
+  Buffer *b;
+  if (NWDSCCODE st = readable(context, buf, Reader::partition_info, b)) return st;
+  size_t i = b->cursor;
+  if (i < b->items.size() && b->items[i].tag == tag::SERVER) ++i;
+  if (i >= b->items.size() || b->items[i].tag != tag::PARTITION) return ERR_BUFFER_EMPTY;
+  Context ctx;
+  if (NWDSCCODE st = context_snapshot(context, ctx)) return st;
+  copy_text(output_name(b->items[i].name, ctx), partitionName, MAX_DN_BYTES);
+  *replicaType = b->items[i].number;
   b->cursor = i + 1;
   return 0;
 }

@@ -28,6 +28,37 @@
  * values do not all fit one part is continued in the next part under its
  * name again: over all parts every value is given exactly once.
  *
+ * Class definitions (DSV_READ_CLASS_DEF):
+ *   CLASS_DEF_COUNT   number: the classes in this part  (NWDSGetClassDefCount)
+ *   CLASS_DEF         name: the class; number: what follows it (kClassHasInfo,
+ *                     kClassHasLists); number2: class flags; value: the
+ *                     ASN.1 id bytes (at most MAX_ASN1_NAME)  (NWDSGetClassDef)
+ *   CLASS_ITEM_COUNT  number: the names in this list    (NWDSGetClassItemCount)
+ *   RESULT_CLASS_ITEM name: a class or attribute name   (NWDSGetClassItem)
+ * laid out CLASS_DEF_COUNT (CLASS_DEF [CLASS_ITEM_COUNT RESULT_CLASS_ITEM*]x5)*,
+ * the five lists in the published order: super classes, containment classes,
+ * naming attributes, mandatory attributes, optional attributes.  Which info
+ * types carry what: DS_CLASS_DEF_NAMES the name alone; DS_INFO_CLASS_DEFS the
+ * name and the class information (flags, ASN.1 id); DS_CLASS_DEFS,
+ * DS_EXPANDED_CLASS_DEFS and DS_FULL_CLASS_DEFS the name, the information
+ * and the five lists (expanded or not is the operation's choice of lists).
+ * A class is never split between parts: add_class_def adds all of it or
+ * nothing.
+ *
+ * Syntaxes (DSV_READ_SYNTAXES): ATTR_COUNT (the syntaxes in this part, read
+ * with NWDSGetSyntaxCount or NWDSGetAttrCount), then one ATTR per syntax:
+ * name: the syntax name; number: 0 (no values follow); number2: the syntax
+ * id; number3: its matching flags.  The entries are read with
+ * NWDSGetAttrName (name, 0, syntax id), the header having no syntax reader.
+ *
+ * Partitions of a server (DSV_LIST_PARTITIONS):
+ *   SERVER            name: the server's full typed name; number: the
+ *                     partitions in this part              (NWDSGetServerName)
+ *   PARTITION         name: the partition root's full typed name; number:
+ *                     the replica type (RT_)            (NWDSGetPartitionInfo)
+ * laid out SERVER PARTITION*.  The readers format the names for their
+ * context, as NWDSGetObjectName does.
+ *
  * Costs charged against a buffer's budget are the sizes of the items as the
  * wire protocol would carry them: 4 bytes per number, names as UTF-16 with
  * their terminator and a 4-byte length, padded to 4 bytes, values as their
@@ -60,10 +91,26 @@ inline constexpr nuint32 OBJECT = 11;
 inline constexpr nuint32 ATTR_COUNT = 12;
 inline constexpr nuint32 ATTR = 13;
 inline constexpr nuint32 RESULT_VALUE = 14;
+inline constexpr nuint32 CLASS_DEF_COUNT = 15;
+inline constexpr nuint32 CLASS_DEF = 16;
+inline constexpr nuint32 CLASS_ITEM_COUNT = 17;
+inline constexpr nuint32 RESULT_CLASS_ITEM = 18;
+inline constexpr nuint32 SERVER = 19;
+inline constexpr nuint32 PARTITION = 20;
 } // namespace tag
 
+/* The number of a CLASS_DEF item: what follows the class name. */
+inline constexpr nuint32 kClassHasInfo = 1;  /* flags and ASN.1 id */
+inline constexpr nuint32 kClassHasLists = 2; /* the five item lists */
+/* What a class definition carries for a DS_ info type (0 for an unknown one). */
+nuint32 class_def_parts(nuint32 infoType);
+
 enum class Writer { attr_name, change, value, class_begin, class_item };
-enum class Reader { object_count, object_name, attr_count, attr_name, attr_value };
+enum class Reader {
+  object_count, object_name, attr_count, attr_name, attr_value,
+  class_def_count, class_def, class_item_count, class_item,
+  syntax_count, server_name, partition_info
+};
 
 bool writer_allowed(Writer w, nuint32 verb);
 bool reader_allowed(Reader r, nuint32 verb);
@@ -96,6 +143,16 @@ public:
                   nuint32 subordinates, nuint32 mtime, const std::string &base_class);
   bool add_attr(const std::string &name, nuint32 values, nuint32 syntax);
   bool add_value(const std::string &encoded, nuint32 syntax);
+  /* One class definition as `infoType` shows it (class_def_parts): the
+     CLASS_DEF and, with lists, the five lists in the published order.  All
+     of it or nothing; false for an info type no class definition has. */
+  bool add_class_def(const ClassDef &def, nuint32 infoType);
+  static size_t class_def_cost(const ClassDef &def, nuint32 infoType);
+  /* One syntax of a DSV_READ_SYNTAXES result (an ATTR item). */
+  bool add_syntax(const std::string &name, nuint32 id, nuint32 flags);
+  /* The server of a DSV_LIST_PARTITIONS result, then its partitions. */
+  bool add_server(const std::string &full_name, nuint32 partitions);
+  bool add_partition(const std::string &full_root_name, nuint32 replica_type);
   /* Sets the number of an item already written (a count known only later). */
   void set_number(size_t index, nuint32 n) { buf_.items[index].number = n; }
   size_t next_index() const { return buf_.items.size(); }
@@ -122,6 +179,16 @@ NWDSCCODE get_object_name(NWDSContextHandle context, pBuf_T buf, pnstr8 objectNa
 NWDSCCODE get_attr_count(NWDSContextHandle context, pBuf_T buf, nuint32 *attrCount);
 NWDSCCODE get_attr_name(NWDSContextHandle context, pBuf_T buf, pnstr8 attrName,
                         nuint32 *attrValCount, nuint32 *syntaxID);
+NWDSCCODE get_class_def_count(NWDSContextHandle context, pBuf_T buf, nuint32 *classDefCount);
+NWDSCCODE get_class_def(NWDSContextHandle context, pBuf_T buf, pnstr8 className,
+                        Class_Info_T *classInfo);
+NWDSCCODE get_class_item_count(NWDSContextHandle context, pBuf_T buf, nuint32 *itemCount);
+NWDSCCODE get_class_item(NWDSContextHandle context, pBuf_T buf, pnstr8 itemName);
+NWDSCCODE get_syntax_count(NWDSContextHandle context, pBuf_T buf, nuint32 *syntaxCount);
+NWDSCCODE get_server_name(NWDSContextHandle context, pBuf_T buf, pnstr8 serverName,
+                          nuint32 *partitionCount);
+NWDSCCODE get_partition_info(NWDSContextHandle context, pBuf_T buf, pnstr8 partitionName,
+                             nuint32 *replicaType);
 
 } // namespace nwc
 

@@ -113,14 +113,14 @@ TEST_F(ClientBuffer, FreedForeignAndGarbagePointersAreInvalidHandles) {
   EXPECT_EQ(NWDSPutAttrName(ctx, nullptr, "CN"), ERR_NULL_POINTER);
 }
 
-TEST_F(ClientBuffer, ReadersNotBuiltYetStillCheckTheirArguments) {
+TEST_F(ClientBuffer, ClassReadersCheckTheirArgumentsFirst) {
   pBuf_T b = nullptr;
   ASSERT_EQ(NWDSAllocBuf(DEFAULT_MESSAGE_LEN, &b), 0);
   ASSERT_EQ(NWDSInitBuf(ctx, DSV_READ_CLASS_DEF, b), 0);
   nuint32 n = 0;
   EXPECT_EQ(NWDSPutAttrName(ctx, b, nullptr), ERR_NULL_POINTER) << "checks come first";
   EXPECT_EQ(NWDSGetClassItemCount(ctx, b, nullptr), ERR_NULL_POINTER);
-  EXPECT_EQ(NWDSGetClassItemCount(ctx, b, &n), ERR_INVALID_REQUEST);
+  EXPECT_EQ(NWDSGetClassItemCount(ctx, b, &n), ERR_BUFFER_EMPTY) << "initialised, not filled";
   EXPECT_EQ(NWDSFreeBuf(b), 0);
 }
 
