@@ -51,14 +51,14 @@ NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
 /* ---- listing and iteration -------------------------------------------------- */
 NWDSCCODE NWDSList(NWDSContextHandle context, const nstr8 *object, nint32 *iterationHandle,
                    pBuf_T subordinates) {
-  NWC_TODO(context, object, io(iterationHandle), subordinates);
+  NWC_CALL(list_entries, context, object, io(iterationHandle), subordinates);
 }
 
 NWDSCCODE NWDSListByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
                                  const nstr8 *className, const nstr8 *subordinateName,
                                  nint32 *iterationHandle, pBuf_T subordinates) {
-  NWC_TODO(context, objectName, opt(className), opt(subordinateName), io(iterationHandle),
-           subordinates);
+  NWC_CALL(list_by_class_and_name, context, objectName, opt(className), opt(subordinateName),
+           io(iterationHandle), subordinates);
 }
 
 NWDSCCODE NWDSListContainableClasses(NWDSContextHandle context, const nstr8 *parentObject,
@@ -68,13 +68,14 @@ NWDSCCODE NWDSListContainableClasses(NWDSContextHandle context, const nstr8 *par
 
 NWDSCCODE NWDSListContainers(NWDSContextHandle context, const nstr8 *object,
                              nint32 *iterationHandle, pBuf_T subordinates) {
-  NWC_TODO(context, object, io(iterationHandle), subordinates);
+  NWC_CALL(list_containers, context, object, io(iterationHandle), subordinates);
 }
 
 NWDSCCODE NWDSGetCountByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
                                      const nstr8 *className, const nstr8 *subordinateName,
                                      nint32 *count) {
-  NWC_TODO(context, objectName, opt(className), opt(subordinateName), out(count));
+  NWC_CALL(count_by_class_and_name, context, objectName, opt(className), opt(subordinateName),
+           out(count));
 }
 
 NWDSCCODE NWDSCloseIteration(NWDSContextHandle context, nint32 iterationHandle,

@@ -81,6 +81,17 @@ NWDSCCODE get_syntax_id(NWDSContextHandle context, const nstr8 *attrName, nuint3
 NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                      nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
                      pBuf_T objectInfo); /* read.cpp */
+/* list.cpp */
+NWDSCCODE list_entries(NWDSContextHandle context, const nstr8 *object, nint32 *iterationHandle,
+                       pBuf_T subordinates);
+NWDSCCODE list_by_class_and_name(NWDSContextHandle context, const nstr8 *objectName,
+                                 const nstr8 *className, const nstr8 *subordinateName,
+                                 nint32 *iterationHandle, pBuf_T subordinates);
+NWDSCCODE list_containers(NWDSContextHandle context, const nstr8 *object,
+                          nint32 *iterationHandle, pBuf_T subordinates);
+NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *objectName,
+                                  const nstr8 *className, const nstr8 *subordinateName,
+                                  nint32 *count);
 
 } // namespace nwc
 
