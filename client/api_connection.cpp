@@ -4,40 +4,44 @@
  * Passwords are wrapped in secret() so that a trace never shows them.
  */
 #include "call.h"
+#include "login.h"
 
 extern "C" {
 
 /* ---- login, authentication, passwords ------------------------------------------ */
 NWDSCCODE NWDSLogin(NWDSContextHandle context, nflag32 optionsFlag, const nstr8 *objectName,
                     const nstr8 *password, nuint32 validityPeriod) {
-  NWC_TODO(context, optionsFlag, objectName, secret(password), validityPeriod);
+  NWC_CALL(login, context, optionsFlag, objectName, secret(password), validityPeriod);
 }
 
-NWDSCCODE NWDSLogout(NWDSContextHandle context) { NWC_TODO(context); }
+NWDSCCODE NWDSLogout(NWDSContextHandle context) { NWC_CALL(logout, context); }
 
 NWDSCCODE NWDSAuthenticate(NWCONN_HANDLE conn, nflag32 optionsFlag,
                            NWDS_Session_Key_T *sessionKey) {
   NWC_TODO(conn, optionsFlag, opt(sessionKey));
 }
 
-NWDSCCODE NWDSCanDSAuthenticate(NWDSContextHandle context) { NWC_TODO(context); }
+NWDSCCODE NWDSCanDSAuthenticate(NWDSContextHandle context) {
+  NWC_CALL(can_ds_authenticate, context);
+}
 
-nint32 NWIsDSAuthenticated(void) { NWC_TODO(); }
+nint32 NWIsDSAuthenticated(void) { NWC_CALL(is_ds_authenticated); }
 
 NWDSCCODE NWDSChangeObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
                                    const nstr8 *objectName, const nstr8 *oldPassword,
                                    const nstr8 *newPassword) {
-  NWC_TODO(context, optionsFlag, objectName, secret(oldPassword), secret(newPassword));
+  NWC_CALL(change_object_password, context, optionsFlag, objectName, secret(oldPassword),
+           secret(newPassword));
 }
 
 NWDSCCODE NWDSVerifyObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
                                    const nstr8 *objectName, const nstr8 *password) {
-  NWC_TODO(context, optionsFlag, objectName, secret(password));
+  NWC_CALL(verify_object_password, context, optionsFlag, objectName, secret(password));
 }
 
 NWDSCCODE NWDSGenerateObjectKeyPair(NWDSContextHandle context, const nstr8 *objectName,
                                     const nstr8 *objectPassword, nflag32 optionsFlag) {
-  NWC_TODO(context, objectName, secret(objectPassword), optionsFlag);
+  NWC_CALL(generate_object_key_pair, context, objectName, secret(objectPassword), optionsFlag);
 }
 
 /* ---- connections, servers, trees ------------------------------------------------ */

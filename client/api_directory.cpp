@@ -6,6 +6,7 @@
 #include "call.h"
 #include "entries.h"
 #include "iteration.h"
+#include "names_api.h"
 
 extern "C" {
 
@@ -158,26 +159,26 @@ NWDSCCODE NWDSOpenStream(NWDSContextHandle context, const nstr8 *objectName,
 /* ---- name utilities -------------------------------------------------------------- */
 NWDSCCODE NWDSAbbreviateName(NWDSContextHandle context, const nstr8 *inName,
                              pnstr8 abbreviatedName) {
-  NWC_TODO(context, inName, out(abbreviatedName));
+  NWC_CALL(abbreviate_name_for_context, context, inName, out(abbreviatedName));
 }
 
 NWDSCCODE NWDSCanonicalizeName(NWDSContextHandle context, const nstr8 *objectName,
                                pnstr8 canonName) {
-  NWC_TODO(context, objectName, out(canonName));
+  NWC_CALL(canonicalize_name, context, objectName, out(canonName));
 }
 
 NWDSCCODE NWDSRemoveAllTypes(NWDSContextHandle context, const nstr8 *name,
                              pnstr8 strippedName) {
-  NWC_TODO(context, name, out(strippedName));
+  NWC_CALL(remove_name_types, context, name, out(strippedName));
 }
 
 NWDSCCODE NWDSReplaceAttrNameAbbrev(NWDSContextHandle context, const nstr8 *inStr,
                                     pnstr8 outStr) {
-  NWC_TODO(context, inStr, out(outStr));
+  NWC_CALL(replace_attr_name_abbrev, context, inStr, out(outStr));
 }
 
 NWDSCCODE NWDSWhoAmI(NWDSContextHandle context, pnstr8 objectName) {
-  NWC_TODO(context, out(objectName));
+  NWC_CALL(who_am_i, context, out(objectName));
 }
 
 NWDSCCODE NWDSGetSyntaxID(NWDSContextHandle context, const nstr8 *attrName,
@@ -187,7 +188,7 @@ NWDSCCODE NWDSGetSyntaxID(NWDSContextHandle context, const nstr8 *attrName,
 
 NWDSCCODE NWDSCIStringsMatch(NWDSContextHandle context, const nstr8 *string1,
                              const nstr8 *string2, nint32 *matches) {
-  NWC_TODO(context, string1, string2, out(matches));
+  NWC_CALL(ci_strings_match, context, string1, string2, out(matches));
 }
 
 NWDSCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, nuint32 objectID,

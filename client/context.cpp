@@ -140,6 +140,14 @@ NWDSCCODE with_context(NWDSContextHandle h, ContextFn fn) {
   return fn(*c);
 }
 
+bool any_context_logged_in() {
+  Table &t = table();
+  std::lock_guard<std::mutex> g(t.lock);
+  for (const auto &c : t.slots)
+    if (c && !c->identity.empty()) return true;
+  return false;
+}
+
 std::string default_name_context() {
   Table &t = table();
   std::lock_guard<std::mutex> g(t.lock);

@@ -43,6 +43,11 @@ struct Context {
   nint32 last_connection = 0;
   std::string name_context;
   std::string tree_name;
+  /* The identity NWDSLogin established (login.h): the object's typed full
+     name as it stood at login and its entry in the store; empty / 0 while
+     the context has not logged in (it then acts as [Public]). */
+  std::string identity;
+  long long identity_entry = 0;
 };
 
 /* A borrowed callable NWDSCCODE(Context &): no copy, no allocation. */
@@ -67,6 +72,8 @@ NWDSCCODE context_snapshot(NWDSContextHandle h, Context &out);
 /* Runs `fn` on the live context `h` under the table lock and returns what it
    returns; ERR_BAD_CONTEXT (without running it) when `h` is not live. */
 NWDSCCODE with_context(NWDSContextHandle h, ContextFn fn);
+/* True when some live context has a logged-in identity. */
+bool any_context_logged_in();
 /* The client-wide default name context. */
 std::string default_name_context();
 

@@ -193,11 +193,12 @@ TEST_F(ClientTrace, PasswordsAreMasked) {
   TraceFile t;
   NWDSLogin(ctx, 0, "CN=Admin", "s3cret\"pw", 0);
   std::string line = t.last();
-  EXPECT_EQ(line, "NWDSLogin(context=" + std::to_string(ctx) +
-                      ", optionsFlag=0, objectName=\"CN=Admin\", password=\"***\", "
-                      "validityPeriod=0) = -641 (not built yet)");
+  EXPECT_EQ(line.substr(0, line.rfind(" = ")),
+            "NWDSLogin(context=" + std::to_string(ctx) +
+                ", optionsFlag=0, objectName=\"CN=Admin\", password=\"***\", validityPeriod=0)");
   EXPECT_EQ(line.find("s3cret"), std::string::npos);
-  NWDSChangeObjectPassword(ctx, 0, "CN=Admin", "", "new");
+  // An object that does not exist: the trace is the point, not the change.
+  NWDSChangeObjectPassword(ctx, 0, "CN=No Such Trace User", "", "new");
   EXPECT_NE(t.last().find("oldPassword=\"\", newPassword=\"***\""), std::string::npos) << t.last();
   NWDSVerifyObjectPassword(ctx, 0, "CN=Admin", nullptr);
   EXPECT_NE(t.last().find("password=NULL) = -331"), std::string::npos) << t.last();

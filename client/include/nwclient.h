@@ -252,6 +252,9 @@ typedef Buf_T *pBuf_T;
 #define SYN_INTERVAL 27
 
 /* ---- status codes ------------------------------------------------------ */
+/* From the server's own range: a login refused because the object's
+   "Login Disabled" is true (the account is administratively disabled). */
+#define ERR_ACCOUNT_DISABLED (-220)
 #define ERR_NOT_ENOUGH_MEMORY (-301)
 #define ERR_BAD_KEY (-302)
 #define ERR_BAD_CONTEXT (-303)
