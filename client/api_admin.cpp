@@ -3,6 +3,7 @@
  * call-layer line each (call.h).
  */
 #include "call.h"
+#include "schema_api.h"
 
 extern "C" {
 
@@ -82,39 +83,39 @@ NWDSCCODE NWDSReloadDS(NWDSContextHandle context, const nstr8 *serverName) {
 /* ---- schema -------------------------------------------------------------------------- */
 NWDSCCODE NWDSReadAttrDef(NWDSContextHandle context, nuint32 infoType, nbool8 allAttrs,
                           pBuf_T attrNames, nint32 *iterationHandle, pBuf_T attrDefs) {
-  NWC_TODO(context, infoType, allAttrs, opt(attrNames), io(iterationHandle), attrDefs);
+  NWC_CALL(read_attr_defs, context, infoType, allAttrs, opt(attrNames), io(iterationHandle), attrDefs);
 }
 
 NWDSCCODE NWDSReadClassDef(NWDSContextHandle context, nuint32 infoType, nbool8 allClasses,
                            pBuf_T classNames, nint32 *iterationHandle, pBuf_T classDefs) {
-  NWC_TODO(context, infoType, allClasses, opt(classNames), io(iterationHandle), classDefs);
+  NWC_CALL(read_class_defs, context, infoType, allClasses, opt(classNames), io(iterationHandle), classDefs);
 }
 
 NWDSCCODE NWDSReadSyntaxes(NWDSContextHandle context, nuint32 infoType, nbool8 allSyntaxes,
                            pBuf_T syntaxNames, nint32 *iterationHandle, pBuf_T syntaxDefs) {
-  NWC_TODO(context, infoType, allSyntaxes, opt(syntaxNames), io(iterationHandle), syntaxDefs);
+  NWC_CALL(read_syntaxes, context, infoType, allSyntaxes, opt(syntaxNames), io(iterationHandle), syntaxDefs);
 }
 
 NWDSCCODE NWDSReadSyntaxDef(NWDSContextHandle context, nuint32 syntaxID,
                             Syntax_Info_T *syntaxDef) {
-  NWC_TODO(context, syntaxID, out(syntaxDef));
+  NWC_CALL(read_syntax_def, context, syntaxID, out(syntaxDef));
 }
 
 NWDSCCODE NWDSModifyClassDef(NWDSContextHandle context, const nstr8 *className,
                              pBuf_T optionalAttrs) {
-  NWC_TODO(context, className, optionalAttrs);
+  NWC_CALL(modify_class_def, context, className, optionalAttrs);
 }
 
 NWDSCCODE NWDSRemoveAttrDef(NWDSContextHandle context, const nstr8 *attrName) {
-  NWC_TODO(context, attrName);
+  NWC_CALL(remove_attr_def, context, attrName);
 }
 
 NWDSCCODE NWDSRemoveClassDef(NWDSContextHandle context, const nstr8 *className) {
-  NWC_TODO(context, className);
+  NWC_CALL(remove_class_def, context, className);
 }
 
 NWDSCCODE NWDSSyncSchema(NWDSContextHandle context, const nstr8 *server, nuint32 seconds) {
-  NWC_TODO(context, server, seconds);
+  NWC_CALL(sync_schema, context, server, seconds);
 }
 
 } /* extern "C" */

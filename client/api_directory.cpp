@@ -4,6 +4,7 @@
  * call-layer line each (call.h).
  */
 #include "call.h"
+#include "connections.h"
 #include "entries.h"
 #include "iteration.h"
 #include "names_api.h"
@@ -34,7 +35,7 @@ NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nin
                      nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
                      pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
                      nint32 *countObjectsSearched, pBuf_T objectInfo) {
-  NWC_TODO(context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
+  NWC_PART(search_entries, context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
            opt(attrNames), io(iterationHandle), countObjectsToSearch,
            opt(out(countObjectsSearched)), objectInfo);
 }
@@ -193,12 +194,12 @@ NWDSCCODE NWDSCIStringsMatch(NWDSContextHandle context, const nstr8 *string1,
 
 NWDSCCODE NWDSMapIDToName(NWDSContextHandle context, NWCONN_HANDLE conn, nuint32 objectID,
                           pnstr8 object) {
-  NWC_TODO(context, conn, objectID, out(object));
+  NWC_CALL(map_id_to_name, context, conn, objectID, out(object));
 }
 
 NWDSCCODE NWDSResolveName(NWDSContextHandle context, const nstr8 *objectName,
                           NWCONN_HANDLE *conn, nuint32 *objectID) {
-  NWC_TODO(context, objectName, out(conn), out(objectID));
+  NWC_CALL(resolve_name_to_id, context, objectName, out(conn), out(objectID));
 }
 
 } /* extern "C" */

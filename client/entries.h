@@ -92,6 +92,11 @@ NWDSCCODE list_containers(NWDSContextHandle context, const nstr8 *object,
 NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *objectName,
                                   const nstr8 *className, const nstr8 *subordinateName,
                                   nint32 *count);
+/* search.cpp */
+NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName, nint32 scope,
+                         nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
+                         pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
+                         nint32 *countObjectsSearched, pBuf_T objectInfo);
 
 } // namespace nwc
 

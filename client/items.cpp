@@ -314,6 +314,31 @@ bool ResultWriter::add_class_def(const ClassDef &def, nuint32 infoType) {
   return true;
 }
 
+size_t ResultWriter::attr_def_cost(const AttrDef &def, bool full) {
+  size_t cost = attr_cost(def.name);
+  if (full) cost += 3 * kNumberCost + round4(std::min<size_t>(def.asn1.size(), MAX_ASN1_NAME));
+  return cost;
+}
+
+bool ResultWriter::add_attr_def(const AttrDef &def, bool full) {
+  Item it;
+  it.tag = tag::ATTR;
+  it.name = def.name;
+  it.number = 0;
+  it.number2 = def.syntax;
+  if (full) {
+    it.number3 = def.flags;
+    it.number4 = static_cast<nuint32>(def.lower);
+    const nuint32 upper = static_cast<nuint32>(def.upper);
+    for (int i = 0; i < 4; ++i) it.value.push_back(static_cast<nuint8>(upper >> (8 * i)));
+    const size_t n = std::min<size_t>(def.asn1.size(), MAX_ASN1_NAME);
+    it.value.insert(it.value.end(), def.asn1.begin(),
+                    def.asn1.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  it.cost = attr_def_cost(def, full);
+  return buf_.add(std::move(it)) == 0;
+}
+
 bool ResultWriter::add_syntax(const std::string &name, nuint32 id, nuint32 flags) {
   Item it;
   it.tag = tag::ATTR;

@@ -51,6 +51,13 @@
  * id; number3: its matching flags.  The entries are read with
  * NWDSGetAttrName (name, 0, syntax id), the header having no syntax reader.
  *
+ * Attribute definitions (DSV_READ_ATTR_DEF): ATTR_COUNT (the definitions in
+ * this part), then one ATTR per attribute: name: the attribute; number: 0
+ * (no values follow); number2: its syntax id; and, with DS_ATTR_DEFS,
+ * number3: its flags; number4: its lower bound; value: its upper bound (4
+ * bytes, little-endian) then its ASN.1 id bytes.  Read with NWDSGetAttrName
+ * (name, 0, syntax id), as syntaxes are.
+ *
  * Partitions of a server (DSV_LIST_PARTITIONS):
  *   SERVER            name: the server's full typed name; number: the
  *                     partitions in this part              (NWDSGetServerName)
@@ -148,6 +155,10 @@ public:
      of it or nothing; false for an info type no class definition has. */
   bool add_class_def(const ClassDef &def, nuint32 infoType);
   static size_t class_def_cost(const ClassDef &def, nuint32 infoType);
+  /* One attribute definition of a DSV_READ_ATTR_DEF result (an ATTR item):
+     the name and syntax, with `full` also flags, bounds and ASN.1 id. */
+  bool add_attr_def(const AttrDef &def, bool full);
+  static size_t attr_def_cost(const AttrDef &def, bool full);
   /* One syntax of a DSV_READ_SYNTAXES result (an ATTR item). */
   bool add_syntax(const std::string &name, nuint32 id, nuint32 flags);
   /* The server of a DSV_LIST_PARTITIONS result, then its partitions. */

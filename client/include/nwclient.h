@@ -724,7 +724,7 @@ NWDSCCODE NWDSGetConnectionInfo(NWCONN_HANDLE conn, nuint8 *connStatus, nuint8 *
    when transLen is larger than the caller's area. */
 NWDSCCODE NWDSGetConnectionSlot(nuint8 connType, nuint8 transType, nuint32 transLen,
                                 nuint8 *transBuf, NWCONN_HANDLE *conn);
-/* serverName: MAX_SAP_NAME_BYTES; treeName: MAX_TREE_NAME_BYTES/2 units */
+/* sapName: MAX_SAP_NAME_BYTES bytes; treeName: MAX_TREE_NAME_BYTES UTF-16 units (terminator included) */
 NWDSCCODE NWDSGetDSVerInfo(NWCONN_HANDLE conn, nuint32 *dsVersion,
                            nuint32 *rootMostEntryDepth, pnstr8 sapName, nuint32 *flags,
                            unicode *treeName);
