@@ -3,6 +3,7 @@
  * call-layer line each (call.h).
  */
 #include "call.h"
+#include "partitions_api.h"
 #include "schema_api.h"
 
 extern "C" {
@@ -11,73 +12,73 @@ extern "C" {
 NWDSCCODE NWDSAddPartition(NWDSContextHandle context, const nstr8 *server,
                            const nstr8 *partitionRoot, nint32 *iterationHandle, nbool8 more,
                            pBuf_T objectInfo) {
-  NWC_TODO(context, server, partitionRoot, opt(io(iterationHandle)), more, objectInfo);
+  NWC_CALL(add_partition, context, server, partitionRoot, opt(io(iterationHandle)), more, objectInfo);
 }
 
 NWDSCCODE NWDSRemovePartition(NWDSContextHandle context, const nstr8 *partitionRoot) {
-  NWC_TODO(context, partitionRoot);
+  NWC_CALL(remove_partition, context, partitionRoot);
 }
 
 NWDSCCODE NWDSSplitPartition(NWDSContextHandle context, const nstr8 *subordinatePartition,
                              nflag32 flags) {
-  NWC_TODO(context, subordinatePartition, flags);
+  NWC_CALL(split_partition, context, subordinatePartition, flags);
 }
 
 NWDSCCODE NWDSJoinPartitions(NWDSContextHandle context, const nstr8 *subordinatePartition,
                              nflag32 flags) {
-  NWC_TODO(context, subordinatePartition, flags);
+  NWC_CALL(join_partitions, context, subordinatePartition, flags);
 }
 
 NWDSCCODE NWDSAbortPartitionOperation(NWDSContextHandle context, const nstr8 *partitionRoot) {
-  NWC_TODO(context, partitionRoot);
+  NWC_CALL(abort_partition_operation, context, partitionRoot);
 }
 
 NWDSCCODE NWDSGetPartitionRoot(NWDSContextHandle context, const nstr8 *objectName,
                                pnstr8 partitionRoot) {
-  NWC_TODO(context, objectName, out(partitionRoot));
+  NWC_CALL(get_partition_root, context, objectName, out(partitionRoot));
 }
 
 NWDSCCODE NWDSListPartitions(NWDSContextHandle context, nint32 *iterationHandle,
                              const nstr8 *server, pBuf_T partitions) {
-  NWC_TODO(context, io(iterationHandle), server, partitions);
+  NWC_CALL(list_partitions, context, io(iterationHandle), server, partitions);
 }
 
 NWDSCCODE NWDSRepairTimeStamps(NWDSContextHandle context, const nstr8 *partitionRoot) {
-  NWC_TODO(context, partitionRoot);
+  NWC_CALL(repair_time_stamps, context, partitionRoot);
 }
 
 NWDSCCODE NWDSAddReplica(NWDSContextHandle context, const nstr8 *server,
                          const nstr8 *partitionRoot, nuint32 replicaType) {
-  NWC_TODO(context, server, partitionRoot, replicaType);
+  NWC_CALL(add_replica, context, server, partitionRoot, replicaType);
 }
 
 NWDSCCODE NWDSRemoveReplica(NWDSContextHandle context, const nstr8 *server,
                             const nstr8 *partitionRoot) {
-  NWC_TODO(context, server, partitionRoot);
+  NWC_CALL(remove_replica, context, server, partitionRoot);
 }
 
 NWDSCCODE NWDSChangeReplicaType(NWDSContextHandle context, const nstr8 *replicaName,
                                 const nstr8 *server, nuint32 newReplicaType) {
-  NWC_TODO(context, replicaName, server, newReplicaType);
+  NWC_CALL(change_replica_type, context, replicaName, server, newReplicaType);
 }
 
 NWDSCCODE NWDSSyncPartition(NWDSContextHandle context, const nstr8 *server,
                             const nstr8 *partition, nuint32 seconds) {
-  NWC_TODO(context, server, partition, seconds);
+  NWC_CALL(sync_partition, context, server, partition, seconds);
 }
 
 NWDSCCODE NWDSPartitionReceiveAllUpdates(NWDSContextHandle context, const nstr8 *partitionRoot,
                                          const nstr8 *serverName) {
-  NWC_TODO(context, partitionRoot, serverName);
+  NWC_CALL(partition_receive_all_updates, context, partitionRoot, serverName);
 }
 
 NWDSCCODE NWDSPartitionSendAllUpdates(NWDSContextHandle context, const nstr8 *partitionRoot,
                                       const nstr8 *serverName) {
-  NWC_TODO(context, partitionRoot, serverName);
+  NWC_CALL(partition_send_all_updates, context, partitionRoot, serverName);
 }
 
 NWDSCCODE NWDSReloadDS(NWDSContextHandle context, const nstr8 *serverName) {
-  NWC_TODO(context, serverName);
+  NWC_CALL(reload_ds, context, serverName);
 }
 
 /* ---- schema -------------------------------------------------------------------------- */

@@ -8,6 +8,8 @@
 #include "entries.h"
 #include "iteration.h"
 #include "names_api.h"
+#include "rename.h"
+#include "streams.h"
 
 extern "C" {
 
@@ -98,17 +100,17 @@ NWDSCCODE NWDSModifyObject(NWDSContextHandle context, const nstr8 *objectName,
 
 NWDSCCODE NWDSModifyDN(NWDSContextHandle context, const nstr8 *objectName,
                        const nstr8 *newDN, nbool8 deleteOldRDN) {
-  NWC_TODO(context, objectName, newDN, deleteOldRDN);
+  NWC_CALL(modify_dn, context, objectName, newDN, deleteOldRDN);
 }
 
 NWDSCCODE NWDSModifyRDN(NWDSContextHandle context, const nstr8 *objectName,
                         const nstr8 *newDN, nbool8 deleteOldRDN) {
-  NWC_TODO(context, objectName, newDN, deleteOldRDN);
+  NWC_CALL(modify_rdn, context, objectName, newDN, deleteOldRDN);
 }
 
 NWDSCCODE NWDSMoveObject(NWDSContextHandle context, const nstr8 *objectName,
                          const nstr8 *destParentDN, const nstr8 *destRDN) {
-  NWC_TODO(context, objectName, destParentDN, destRDN);
+  NWC_CALL(move_object, context, objectName, destParentDN, destRDN);
 }
 
 NWDSCCODE NWDSRemoveObject(NWDSContextHandle context, const nstr8 *object) {
@@ -128,12 +130,12 @@ NWDSCCODE NWDSRestoreObject(NWDSContextHandle context, const nstr8 *objectName,
 
 NWDSCCODE NWDSAddSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom,
                                const nstr8 *equalTo) {
-  NWC_TODO(context, equalFrom, equalTo);
+  NWC_CALL(add_security_equiv, context, equalFrom, equalTo);
 }
 
 NWDSCCODE NWDSRemSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom,
                                const nstr8 *equalTo) {
-  NWC_TODO(context, equalFrom, equalTo);
+  NWC_CALL(remove_security_equiv, context, equalFrom, equalTo);
 }
 
 /* ---- effective rights ---------------------------------------------------------- */
@@ -154,7 +156,7 @@ NWDSCCODE NWDSListAttrsEffectiveRights(NWDSContextHandle context, const nstr8 *o
 /* ---- streams ------------------------------------------------------------------- */
 NWDSCCODE NWDSOpenStream(NWDSContextHandle context, const nstr8 *objectName,
                          const nstr8 *attrName, nflag32 flags, NWFILE_HANDLE *fileHandle) {
-  NWC_TODO(context, objectName, attrName, flags, out(fileHandle));
+  NWC_CALL(open_stream, context, objectName, attrName, flags, out(fileHandle));
 }
 
 /* ---- name utilities -------------------------------------------------------------- */
