@@ -277,6 +277,15 @@ Expected<Dn> resolve(const Op &op, const char *name) {
   return parse_name(name, op.ctx.name_context, op.ctx.flags);
 }
 
+NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
+  auto dn = resolve(op, name);
+  if (!dn) return dn.status();
+  auto found = op.store->find(*dn);
+  if (!found) return found.status();
+  id = *found;
+  return 0;
+}
+
 NWDSCCODE request_attrs(pBuf_T buf, nuint32 verb, std::vector<RequestAttr> &out) {
   Buffer *b = buffer_of(buf);
   if (b->verb != verb || b->result) return ERR_BAD_VERB;

@@ -132,16 +132,6 @@ bool matches(const Filter &f, const Entry &e, const Rdn &rdn) {
   return name_matches(f.pattern, rdn);
 }
 
-/* The entry the listing is of. */
-NWDSCCODE find_container(const Op &op, const nstr8 *object, EntryId &id) {
-  auto dn = resolve(op, object);
-  if (!dn) return dn.status();
-  auto found = op.store->find(*dn);
-  if (!found) return found.status();
-  id = *found;
-  return 0;
-}
-
 /* Calls `visit(entry, rdn)` for each subordinate of l.parent after l.after
    that passes the filter, in id order, until it returns false.  l.after
    follows the subordinates looked at: on a false return it stays before
@@ -220,7 +210,7 @@ NWDSCCODE list(NWDSContextHandle context, const nstr8 *object, const Filter &fil
       return ERR_INVALID_ITERATION;
   } else {
     auto fresh = std::make_unique<PendingList>();
-    if (NWDSCCODE st = find_container(op, object, fresh->parent)) return st;
+    if (NWDSCCODE st = find_entry(op, object, fresh->parent)) return st;
     fresh->store_path = op.store->path();
     fresh->filter = filter;
     state = std::move(fresh);
@@ -274,7 +264,7 @@ NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *object
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
   PendingList l;
-  if (NWDSCCODE st = find_container(op, objectName, l.parent)) return st;
+  if (NWDSCCODE st = find_entry(op, objectName, l.parent)) return st;
   l.filter = make_filter(className, subordinateName, false);
   Transaction tx(*op.store, Transaction::kRead);
   if (tx.status()) return tx.status();

@@ -18,12 +18,7 @@ namespace {
    there is none.  Caller holds the directory lock. */
 NWDSCCODE find_object(NWDSContextHandle context, const char *objectName, Op &op, EntryId &id) {
   if (NWDSCCODE st = begin_op(context, op)) return st;
-  auto dn = resolve(op, objectName);
-  if (!dn) return dn.status();
-  auto found = op.store->find(*dn);
-  if (!found) return found.status();
-  id = *found;
-  return 0;
+  return find_entry(op, objectName, id);
 }
 
 /* True when the entry's "Login Disabled" holds true. */

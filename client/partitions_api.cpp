@@ -16,16 +16,6 @@ namespace nwc {
 
 namespace {
 
-/* The entry a name resolves to through the context. */
-NWDSCCODE find_entry(const Op &op, const nstr8 *name, EntryId &id) {
-  auto dn = resolve(op, name);
-  if (!dn) return dn.status();
-  auto found = op.store->find(*dn);
-  if (!found) return found.status();
-  id = *found;
-  return 0;
-}
-
 /* An existing NCP Server. */
 NWDSCCODE find_server(const Op &op, const nstr8 *name, EntryId &id) {
   if (NWDSCCODE st = find_entry(op, name, id)) return st;

@@ -118,15 +118,6 @@ NWDSCCODE one_rdn(const char *text, Rdn &out) {
   return 0;
 }
 
-NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
-  auto dn = resolve(op, name);
-  if (!dn) return dn.status();
-  auto found = op.store->find(*dn);
-  if (!found) return found.status();
-  id = *found;
-  return 0;
-}
-
 /* The entry's full name as a Distinguished Name value. */
 NWDSCCODE dn_value(Store &st, EntryId id, Value &v) {
   auto dn = st.dn_of(id);
