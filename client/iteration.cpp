@@ -73,4 +73,14 @@ NWDSCCODE close_iteration(NWDSContextHandle context, nint32 iterationHandle, nui
   return take_iteration(operation, context, iterationHandle, state);
 }
 
+NWDSCCODE resume_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
+                           const std::string &store_path, std::unique_ptr<IterationState> &state) {
+  if (NWDSCCODE st = take_iteration(verb, context, handle, state)) return st;
+  if (state->store_path != store_path) {
+    state.reset();
+    return ERR_INVALID_ITERATION;
+  }
+  return 0;
+}
+
 } // namespace nwc

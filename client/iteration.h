@@ -21,6 +21,7 @@
 #define NWC_ITERATION_H
 
 #include <memory>
+#include <string>
 
 #include "nwclient.h"
 
@@ -30,6 +31,7 @@ inline constexpr size_t kMaxIterations = 65536;
 
 struct IterationState {
   virtual ~IterationState() = default;
+  std::string store_path; /* the store it walks, for those that walk one */
 };
 
 /* Stores `state` as a new iteration; its handle, or ERR_NOT_ENOUGH_MEMORY. */
@@ -40,6 +42,11 @@ NWDSCCODE open_iteration(nuint32 verb, NWDSContextHandle context,
    not a live iteration of `verb` and `context`. */
 NWDSCCODE take_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
                          std::unique_ptr<IterationState> &state);
+/* take_iteration for an iteration that walks one store: also
+   ERR_INVALID_ITERATION when it was made on another store than `store_path`
+   (NWCLIENT_STORE changed between the calls). */
+NWDSCCODE resume_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
+                           const std::string &store_path, std::unique_ptr<IterationState> &state);
 /* How many iterations are live (for tests). */
 size_t live_iteration_count();
 

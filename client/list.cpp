@@ -63,7 +63,6 @@ struct Filter {
 };
 
 struct PendingList : IterationState {
-  std::string store_path;
   EntryId parent = kNoEntry;
   EntryId after = kNoEntry; /* the last subordinate looked at */
   Filter filter;
@@ -205,9 +204,8 @@ NWDSCCODE list(NWDSContextHandle context, const nstr8 *object, const Filter &fil
   if (NWDSCCODE st = begin_op(context, op)) return st;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
-    if (NWDSCCODE st = take_iteration(DSV_LIST, context, *iterationHandle, state)) return st;
-    if (static_cast<PendingList &>(*state).store_path != op.store->path())
-      return ERR_INVALID_ITERATION;
+    if (NWDSCCODE st = resume_iteration(DSV_LIST, context, *iterationHandle, op.store->path(), state))
+      return st;
   } else {
     auto fresh = std::make_unique<PendingList>();
     if (NWDSCCODE st = find_entry(op, object, fresh->parent)) return st;

@@ -103,7 +103,6 @@ NWDSCCODE merge_into_parent(Store &store, EntryId root) {
 /* ---- listing --------------------------------------------------------------------- */
 
 struct PendingPartitions : IterationState {
-  std::string store_path;
   EntryId server = kNoEntry;
   EntryId after = kNoEntry; /* the last partition given */
 };
@@ -253,10 +252,8 @@ NWDSCCODE list_partitions(NWDSContextHandle context, nint32 *iterationHandle,
   if (NWDSCCODE st = start(context, op)) return st;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
-    if (NWDSCCODE st = take_iteration(DSV_LIST_PARTITIONS, context, *iterationHandle, state))
+    if (NWDSCCODE st = resume_iteration(DSV_LIST_PARTITIONS, context, *iterationHandle, op.store->path(), state))
       return st;
-    if (static_cast<PendingPartitions &>(*state).store_path != op.store->path())
-      return ERR_INVALID_ITERATION;
   } else {
     auto fresh = std::make_unique<PendingPartitions>();
     if (NWDSCCODE st = find_server(op, server, fresh->server)) return st;

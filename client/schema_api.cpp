@@ -85,7 +85,6 @@ bool info_type_known(Kind k, nuint32 infoType) {
 }
 
 struct PendingDefs : IterationState {
-  std::string store_path;
   nuint32 info_type = 0;
   std::vector<std::string> names; /* definition spellings, in order */
   size_t next = 0;
@@ -211,9 +210,8 @@ NWDSCCODE read_defs(Kind k, NWDSContextHandle context, nuint32 infoType, nbool8 
   const nuint32 verb = verb_of(k);
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
-    if (NWDSCCODE st = take_iteration(verb, context, *iterationHandle, state)) return st;
-    if (static_cast<PendingDefs &>(*state).store_path != op.store->path())
-      return ERR_INVALID_ITERATION;
+    if (NWDSCCODE st = resume_iteration(verb, context, *iterationHandle, op.store->path(), state))
+      return st;
   } else {
     if (!info_type_known(k, infoType)) return ERR_INVALID_REQUEST;
     auto fresh = std::make_unique<PendingDefs>();

@@ -79,7 +79,6 @@ struct Assertion {
 };
 
 struct PendingSearch : IterationState {
-  std::string store_path;
   nuint32 info_type = DS_ATTRIBUTE_VALUES;
   bool all_attrs = true;
   std::vector<std::string> wanted; /* folded attribute names (not all_attrs) */
@@ -337,9 +336,8 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
   if (NWDSCCODE st = begin_op(context, op)) return st;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
-    if (NWDSCCODE st = take_iteration(DSV_SEARCH, context, *iterationHandle, state)) return st;
-    if (static_cast<PendingSearch &>(*state).store_path != op.store->path())
-      return ERR_INVALID_ITERATION;
+    if (NWDSCCODE st = resume_iteration(DSV_SEARCH, context, *iterationHandle, op.store->path(), state))
+      return st;
   } else {
     if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
     if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return NOT_BUILT;
