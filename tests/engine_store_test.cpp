@@ -550,6 +550,26 @@ namespace {
 
 }  // namespace
 
+TEST(EngineStore, GenerationMovesWithEveryWriteFromAnyProcess) {
+  TempDir dir;
+  const std::string path = dir / "gen.db";
+  auto s = open_store(path);
+  ASSERT_TRUE(s);
+  const uint64_t g0 = s->generation();
+  EXPECT_EQ(s->generation(), g0);  // reading changes nothing
+  const EntryId org = find(*s, "O=Example");
+  ASSERT_TRUE(s->add_entry(org, rdn("CN=g1"), "Organizational Role", {}));
+  const uint64_t g1 = s->generation();
+  EXPECT_NE(g1, g0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) insert_forever(path, "g", 1, -1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(s->generation(), g1);
+}
+
 TEST(EngineStore, KilledWriterLosesNoCommittedChange) {
   TempDir dir;
   const std::string path = dir / "killed.db";

@@ -202,6 +202,20 @@ std::string StoreStmt::blob(int col) {
 }
 bool StoreStmt::is_null(int col) { return sqlite3_column_type(st_, col) == SQLITE_NULL; }
 
+// ---- generation ------------------------------------------------------------------
+// data_version moves when another connection commits; total_changes counts
+// every row this connection wrote (rolled-back rows too, which only makes a
+// cache drop early).
+uint64_t Store::generation() {
+  uint64_t other = 0;
+  {
+    StoreStmt q(*this, "PRAGMA data_version");
+    if (q.step() == SQLITE_ROW) other = static_cast<uint64_t>(q.i64(0));
+  }
+  const auto own = static_cast<uint64_t>(sqlite3_total_changes64(db_));
+  return (other << 40) ^ own;
+}
+
 // ---- transactions ----------------------------------------------------------------
 Transaction::Transaction(Store& store, Kind kind) : store_(store) {
   level_ = store_.tx_depth_;

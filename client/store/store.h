@@ -133,6 +133,12 @@ class Store {
   Expected<std::string> meta(std::string_view key);  // ERR_NO_SUCH_VALUE if unset
   Status set_meta(std::string_view key, std::string_view value);
 
+  // A number that changes whenever anything is written to the store, by this
+  // process or another; two equal readings mean nothing changed in between.
+  // Caches kept above the store (rights, resolved names) compare it to know
+  // when they are stale.  Cheap: no disk access.
+  uint64_t generation();
+
   // ---- schema -----------------------------------------------------------------
   // The tree's current definitions (reloaded when another process or this
   // one changed them).
