@@ -71,12 +71,12 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
   return 0;
 }
 
-/* Writes the next part of `r` into `buf`; false when not one item fitted
-   although some remained. */
+/* Writes the next part of `r` into `buf`; false when the buffer cannot hold
+   the attribute count, or not one attribute fitted although some remained. */
 bool fill(PendingRead &r, Buffer &buf) {
   ResultWriter w(buf, DSV_READ);
   const size_t count_at = w.next_index();
-  w.add_count(tag::ATTR_COUNT, 0);
+  if (!w.add_count(tag::ATTR_COUNT, 0)) return false; /* not even the count fits */
   nuint32 given = 0;
   const bool names_only = r.info_type == DS_ATTRIBUTE_NAMES;
   while (r.next < r.attrs.size()) {
