@@ -13,6 +13,7 @@ package Fuzz::Run;
 
 use strict;
 use warnings;
+use File::Path ();
 use File::Temp ();
 use POSIX ();
 use Time::HiRes ();
@@ -37,7 +38,7 @@ sub _slurp { my ($f) = @_; open my $fh, '<', $f or return ''; local $/; return <
 # problems => [ { kind, text } ] }.
 sub batch {
     my (%o) = @_;
-    my $dir = File::Temp::tempdir('vorla-fuzz-XXXXXX', TMPDIR => 1, CLEANUP => 1);
+    my $dir = File::Temp::tempdir('vorla-fuzz-XXXXXX', TMPDIR => 1);
     my %f = map { $_ => "$dir/$_" } qw(journal findings summary stderr);
     my $pid = fork // die "fork: $!";
     if (!$pid) {
@@ -89,6 +90,7 @@ sub batch {
         next unless $finding =~ s/^stop\t//;
         push @{ $r{problems} }, { kind => 'stop', text => $finding };
     }
+    File::Path::remove_tree($dir);
     return \%r;
 }
 
