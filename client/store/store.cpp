@@ -346,8 +346,13 @@ Status Store::init(const SeedConfig& cfg) {
   if (!is_memory(path_))
     if (Status s = exec("PRAGMA journal_mode=WAL")) return s;
   // Statement journals (savepoints inside a change) and sorts stay in memory
-  // rather than in files under /var/tmp.
-  if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY; PRAGMA wal_autocheckpoint=8192")) return s;
+  // rather than in files under /var/tmp.  The write-ahead log is copied back
+  // into the database every 8192 pages (32 MiB) rather than every 1000: a
+  // page that many changes touch is copied once, and the copies' two syncs
+  // come eight times less often.
+  if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY; "
+                      "PRAGMA wal_autocheckpoint=8192"))
+    return s;
   // A page cache of 64 MiB and the file mapped into memory keep a lookup's
   // B-tree pages at hand as the tree grows, so finding an entry stays a few
   // page visits rather than a few reads from the file.
