@@ -25,6 +25,8 @@ namespace nwc {
 
 namespace {
 
+using EncodedValue = Store::EncodedValue;
+
 struct PendingRead : IterationState {
   struct Attr {
     std::string name;
@@ -47,25 +49,28 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
     for (auto &r : req) wanted.push_back(fold_case(r.name));
   }
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
-  auto dn = resolve(op, object);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  auto values = op.store->values(*id);
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
+  EntryId id = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, object, id)) return st;
+  /* The stored encoding is the one a result carries. */
+  auto values = op.store->encoded_values(id);
   if (!values) return values.status();
   out.info_type = infoType;
-  for (const StoredValue &sv : *values) {
-    const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
-    if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
-    if (!allAttrs) {
-      bool asked = false;
-      for (const auto &w : wanted) asked = asked || w == fold_case(a->name);
-      if (!asked) continue;
+  const AttrDef *last = nullptr;
+  bool last_given = false;
+  for (EncodedValue &v : *values) {
+    if (last == nullptr || v.attr_id != last->id) {
+      last = op.schema->attribute_by_id(v.attr_id);
+      last_given = last != nullptr && !(last->flags & DS_HIDDEN_ATTR);
+      if (last_given && !allAttrs) {
+        bool asked = false;
+        const std::string key = fold_case(last->name);
+        for (const auto &w : wanted) asked = asked || w == key;
+        last_given = asked;
+      }
+      if (last_given) out.attrs.push_back({last->name, last->syntax, {}, 0});
     }
-    if (out.attrs.empty() || out.attrs.back().name != a->name)
-      out.attrs.push_back({a->name, a->syntax, {}, 0});
-    out.attrs.back().values.push_back(encode_value(sv.value));
+    if (last_given) out.attrs.back().values.push_back(std::move(v.data));
   }
   if (!allAttrs && !wanted.empty() && out.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   return 0;

@@ -16,6 +16,9 @@ inline constexpr const char* kChildrenPage =
     "ORDER BY id LIMIT ?";
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
+inline constexpr const char* kValuesOfEntry =
+    "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ?";
+inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";
 inline constexpr const char* kEntriesByValue =
@@ -24,7 +27,7 @@ inline constexpr const char* kEntriesWithAttribute =
     "SELECT DISTINCT entry FROM attr_values WHERE attr = ? ORDER BY entry";
 
 inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildByValues,
-                                           kChildrenPage,      kValuesOfAttribute, kHasValue,
+                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute};
 
 }  // namespace nwc::queries

@@ -44,6 +44,17 @@
 //   - Each replica ring has at most one master.
 //   - The process-wide handle (current_store) follows NWCLIENT_STORE: it
 //     is reopened when the variable changes between calls and after fork().
+//   - Prepared statements are kept per connection and reused.  The
+//     schema's version is read again only when another connection has
+//     committed since (PRAGMA data_version, read once per transaction: an
+//     open transaction does not see later commits), after this connection
+//     changed the schema, or after a rollback.
+//   - find() keeps the names it resolved (and their ancestors) with their
+//     ids.  The cache is dropped when another process commits anything
+//     (PRAGMA data_version), when this connection removes or moves an entry
+//     and when any transaction or savepoint rolls back; a name resolved only
+//     through inferred types is not kept, since a later sibling can change
+//     what it means.
 //
 // Status codes: ERR_NO_SUCH_ENTRY, ERR_ENTRY_ALREADY_EXISTS,
 // ERR_NO_SUCH_ATTRIBUTE, ERR_NO_SUCH_CLASS, ERR_NO_SUCH_VALUE,
@@ -60,6 +71,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "names/expected.h"
@@ -183,12 +195,22 @@ class Store {
   // All values, grouped by attribute (attributes in the order their first
   // value was stored) and by insertion within an attribute.
   Expected<std::vector<StoredValue>> values(EntryId id);
+  // The same values undecoded: attribute id, syntax and the stored
+  // encoding (schema.h encode_value), in the same order.
+  struct EncodedValue {
+    int64_t attr_id = 0;
+    uint32_t syntax = 0;
+    std::string data;
+  };
+  Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
   Status add_value(EntryId id, std::string_view attr, const Value& v);
   Status remove_value(EntryId id, std::string_view attr, const Value& v);  // ERR_NO_SUCH_VALUE
   Status remove_attribute(EntryId id, std::string_view attr);  // ERR_NO_SUCH_ATTRIBUTE if absent
   Status clear_attribute(EntryId id, std::string_view attr);   // absent is fine
   Expected<bool> has_value(EntryId id, std::string_view attr, const Value& v);
+  // True when the entry has any value of the attribute.
+  Expected<bool> has_attribute(EntryId id, std::string_view attr);
   // Entries holding a value equal to v / any value of the attribute.
   Expected<std::vector<EntryId>> find_by_value(std::string_view attr, const Value& v);
   Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
@@ -223,8 +245,15 @@ class Store {
   Status init(const SeedConfig& seed);
   Status seed(const SeedConfig& cfg);
   Status exec(const char* sql);
-  sqlite3_stmt* acquire(const char* sql);
-  void release(sqlite3_stmt* st);
+  struct Cached {
+    sqlite3_stmt* st = nullptr;
+    bool busy = false;
+  };
+  Cached* acquire(std::string_view sql);
+  void release(Cached* c);
+  void end_transaction();  // the outermost transaction ended
+  void rolled_back();      // a transaction or savepoint rolled back
+  uint64_t other_writes();  // PRAGMA data_version, sampled once per transaction
   Expected<const AttrDef*> attr_def(const Schema& s, std::string_view name);
   Status insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate);
   Status ensure_entry(EntryId id);
@@ -237,11 +266,21 @@ class Store {
   int tx_depth_ = 0;
   std::shared_ptr<const Schema> schema_;
   std::string schema_version_;
-  struct Cached {
-    sqlite3_stmt* st;
-    bool busy;
+  bool schema_checked_ = false;  // schema_ is current while data_version stays schema_other_
+  uint64_t schema_other_ = 0;
+  bool other_sampled_ = false;   // in the open transaction
+  uint64_t other_ = 0;
+  struct SqlHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  std::multimap<std::string, Cached> stmts_;
+  // Every prepared form of one text (more than one while uses nest).
+  std::unordered_map<std::string, std::vector<std::unique_ptr<Cached>>, SqlHash, std::equal_to<>> stmts_;
+  struct NameCache {
+    uint64_t other = 0;
+    std::unordered_map<std::string, EntryId> ids;  // dn_cache_key -> id
+  } names_;
+  void forget_names() { names_.ids.clear(); }
 };
 
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
@@ -260,6 +299,7 @@ class Transaction {
  private:
   Store& store_;
   int level_ = 0;
+  int64_t changes_ = 0;  // the connection's total changes at the start
   Status status_ = 0;
   bool done_ = false;
 };
