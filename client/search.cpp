@@ -58,6 +58,7 @@
  * as they were.
  */
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -190,6 +191,7 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
   std::unique_ptr<IterationState> state;
+  std::optional<Transaction> first_part;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = resume_iteration(DSV_SEARCH, context, *iterationHandle, op.store->path(), state))
       return st;
@@ -213,9 +215,10 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     }
     FilterNode f;
     if (NWDSCCODE st = filter_from_buffer(op, filter, f)) return st;
+    /* The plan and the first part in one read transaction. */
+    first_part.emplace(*op.store, Transaction::kRead);
+    if (first_part->status()) return first_part->status();
     {
-      Transaction tx(*op.store, Transaction::kRead);
-      if (tx.status()) return tx.status();
       EntryId base = kNoEntry;
       if (NWDSCCODE st = search_base(op, baseObjectName, searchAliases != 0, base)) return st;
       if (NWDSCCODE st = fresh->matches.start(op, base, scope, searchAliases != 0, std::move(f),

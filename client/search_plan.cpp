@@ -18,6 +18,7 @@ namespace {
 constexpr size_t kPage = 256;
 constexpr size_t kMaxRoots = 1024; /* alias targets searched, at most */
 constexpr int kMaxAliasChain = 8;
+constexpr size_t kFewRows = 16;
 
 bool can_drive(const FilterNode &n) {
   if (n.is_assertion()) return true;
@@ -177,10 +178,11 @@ NWDSCCODE SearchCursor::start(const Op &op, EntryId base, nint32 scope, bool ali
     return st;
   }
   if (best == nullptr) return 0;
-  /* Entries in scope, counted up to one more than the best range holds. */
-  size_t in_scope = 0;
+  /* Entries in scope, counted up to one more than the best range holds; a
+     range of a few rows drives whatever the scope (it costs as little). */
+  size_t in_scope = best_rows <= kFewRows ? best_rows : 0;
   for (const Root &r : roots_) {
-    if (in_scope > best_rows) break;
+    if (best_rows <= kFewRows || in_scope > best_rows) break;
     if (r.kind == DS_SEARCH_ENTRY) {
       ++in_scope;
     } else if (r.kind == DS_SEARCH_SUBORDINATES) {

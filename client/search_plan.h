@@ -18,7 +18,8 @@
  *    up to kCountCap) drives; the other children are tested only on its
  *    candidates.  A filter with no child that can drive (a not, a pattern
  *    without a prefix, an or with such a branch), or whose best range holds
- *    more rows than the scope holds entries, walks the scope instead.
+ *    more rows than the scope holds entries (and more than a few), walks the
+ *    scope instead.
  *  - A candidate is in scope when its path key lies under a subtree root's,
  *    its parent is a root of a one-level scope, or it is a root of an entry
  *    scope: a test on the row the index gave, without a walk.

@@ -14,7 +14,7 @@ use Vorla qw(:constants);
 
 our $PASSWORD = 'bench-secret';
 
-my ($ctx, $req, $names, $out, $filter);
+my ($ctx, $req, $names, $out, $filter, $wanted);
 
 sub put { my @v = ($_[1]); Vorla::NWDSPutAttrVal($ctx, $req, $_[0], $v[0]) == 0 or die "put\n" }
 
@@ -27,6 +27,9 @@ sub start {
     Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, $names);
     Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, $out);
     Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, $filter);
+    Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, $wanted);
+    Vorla::NWDSInitBuf($ctx, DSV_SEARCH, $wanted);
+    Vorla::NWDSPutAttrName($ctx, $wanted, "Surname");
     Vorla::NWDSInitBuf($ctx, DSV_READ, $names);
     Vorla::NWDSPutAttrName($ctx, $names, "Surname");
     Vorla::NWDSPutAttrName($ctx, $names, "Telephone Number");
@@ -86,11 +89,9 @@ sub search_surname {
     Vorla::NWDSPutAttrName($ctx, $filter, "Surname");
     my $v = sprintf("Sur%07d", $i) . ($wild ? '*' : '');
     Vorla::NWDSPutAttrVal($ctx, $filter, SYN_CI_STRING, $v);
-    Vorla::NWDSInitBuf($ctx, DSV_SEARCH, $req);
-    Vorla::NWDSPutAttrName($ctx, $req, "Surname");
     my ($iter, $searched, @found) = (NO_MORE_ITERATIONS, 0);
     do {
-        Vorla::NWDSSearch($ctx, ".O=Example", DS_SEARCH_SUBTREE, 0, $filter, DS_ATTRIBUTE_VALUES, 0, $req, $iter, 0,
+        Vorla::NWDSSearch($ctx, "", DS_SEARCH_SUBTREE, 0, $filter, DS_ATTRIBUTE_VALUES, 0, $wanted, $iter, 0,
                           $searched, $out) == 0 or die "search: failed\n";
         push @found, (Vorla::NWDSGetObjectName($ctx, $out))[0] for 1 .. Vorla::NWDSGetObjectCount($ctx, $out);
     } while ($iter != -1);
