@@ -56,8 +56,16 @@ Status Store::upgrade_layout() {
   }
   if (!has_column)
     if (Status s = exec("ALTER TABLE entries ADD COLUMN path BLOB")) return s;
-  // Entries without a path key (all of them in a store made before they
-  // carried one) get theirs from their ancestors, parents first.
+  if (Status s = exec(kIndexes)) return s;
+  // Entries without a path key: all of them in a store made before entries
+  // carried one (and any an older library added since).  Found through the
+  // path index, so an up-to-date store pays one probe.
+  {
+    StoreStmt q(*this, "SELECT 1 FROM entries WHERE path IS NULL LIMIT 1");
+    const int rc = q.step();
+    if (rc == SQLITE_DONE) return 0;
+    if (rc != SQLITE_ROW) return sql_status(rc);
+  }
   std::map<EntryId, EntryId> parent_of;
   std::map<EntryId, std::string> known;
   {
@@ -87,7 +95,7 @@ Status Store::upgrade_layout() {
       }
     }
   }
-  return exec(kIndexes);
+  return 0;
 }
 
 // Rewrites the path keys of `id`'s subtree for its new parent.

@@ -76,6 +76,7 @@ Expected<Store::PathRow> Store::path_row(EntryId id) {
   const int rc = q.bind(1, id).step();
   if (rc == SQLITE_DONE) return fail(ERR_NO_SUCH_ENTRY);
   if (rc != SQLITE_ROW) return fail(sql_status(rc));
+  if (q.is_null(2)) return fail(ERR_INCONSISTENT_DATABASE);  // never the whole tree by mistake
   PathRow r;
   r.id = q.i64(0);
   r.parent = q.is_null(1) ? kNoEntry : q.i64(1);
