@@ -112,11 +112,10 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   if (op.schema->is_a(e->cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
   o.subordinates = *subs;
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(e->cls) + kNumberCost;
-  auto values = store.values(id);
+  auto values = s.no_attrs ? Expected<std::vector<StoredValue>>(std::vector<StoredValue>{}) : store.values(id);
   if (!values) return values.status();
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
   for (const StoredValue &sv : *values) {
-    if (s.no_attrs) break;
     const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
     if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
     if (!s.all_attrs &&
