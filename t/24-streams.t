@@ -15,7 +15,7 @@ sub child {
     my ($code) = @_;
     my $prelude = 'use POSIX (); use Vorla qw(:constants); my $ctx = Vorla::NWDSCreateContextHandle();'
                 . ' Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");';
-    open my $fh, "-|", $^X, (map { "-I$_" } @INC), "-e", "$prelude $code" or die "fork: $!";
+    open my $fh, "-|", $^X, "-Mblib", "-e", "$prelude $code" or die "fork: $!";
     local $/;
     my $out = <$fh>;
     close $fh;
