@@ -123,6 +123,17 @@ sub struct_form {
     return \%h;
 }
 
+# Rights letters for a mask, in the alphabet the protected attribute name
+# chooses: "[BR]" for browse and rename of an entry.
+my %ALPHABET = (entry => [qw(B A D R S)], sms => [qw(S B R C D A)], attr => ['C', 'R', 'W', 'A', undef, 'S']);
+
+sub rights_letters {
+    my ($attr, $mask) = @_;
+    my $which = lc($attr // '') eq '[entry rights]' ? 'entry' : lc($attr // '') eq '[sms rights]' ? 'sms' : 'attr';
+    my @l = @{ $ALPHABET{$which} };
+    return '[' . join('', map { defined $l[$_] && $mask & (1 << $_) ? $l[$_] : () } 0 .. $#l) . ']';
+}
+
 1;
 __END__
 
@@ -157,5 +168,10 @@ postal addresses), or as a hash of fields:
 
 C<Vorla::Values::struct_form($syntax, $text)> turns value text read back into
 the same forms.
+
+C<Vorla::Values::rights_letters($attribute, $mask)> writes a rights mask (as
+C<< $tree->effective_rights >> gives it) as letters: C<[BR]> under
+C<[Entry Rights]> (B browse, A add, D delete, R rename, S supervisor), C<[CRW]>
+under an attribute (C compare, R read, W write, A add self, S supervisor).
 
 =cut
