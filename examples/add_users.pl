@@ -17,8 +17,8 @@ while (<$csv>) {
     my ($user, $grp) = ("CN=$cn.$ou", "CN=$group.$ou");
     $tree->add($grp, { 'Object Class' => 'Group' }) unless $tree->exists($grp);
     $tree->add($user, { 'Object Class' => 'User', 'Given Name' => $given, Surname => $surname, 'Telephone Number' => $phone,
-                        'Login Maximum Simultaneous' => $logins, 'Group Membership' => "$grp.O=Example" });
-    $tree->modify($grp, add => { Member => "$user.O=Example" });
+                        'Login Maximum Simultaneous' => $logins, 'Group Membership' => $grp });
+    $tree->modify($grp, add => { Member => $user });
     $tree->set_password($user, $password);
 }
 print $. - 1, " users added to $ou\n";

@@ -11,18 +11,17 @@ use Vorla::Values;
 
 my ($ou, $user) = @ARGV;
 my $tree = Vorla::Tree->new(context => 'O=Example', user => 'Admin', password => $ENV{ADMIN_PASSWORD});
-my $subject = "$user.O=Example";
 $tree->modify($ou, add => { ACL => [
-    { attribute => '[Entry Rights]', rights => 'BAR', subject => $subject },
-    { attribute => '[All Attributes Rights]', rights => 'CRW', subject => $subject } ] });
+    { attribute => '[Entry Rights]', rights => 'BAR', subject => $user },
+    { attribute => '[All Attributes Rights]', rights => 'CRW', subject => $user } ] });
 
 for my $acl ($tree->read($ou, attrs => ['ACL'])->get_struct('ACL')) {
-    print "granted on $ou: $acl->{attribute} $acl->{rights} to $acl->{subject}\n" if lc $acl->{subject} eq lc $subject;
+    print "granted on $ou: $acl->{attribute} $acl->{rights} to $acl->{subject}\n" if lc $acl->{subject} eq lc $user;
 }
-my ($below) = $tree->search(base => $ou, scope => 'one', attrs => ['CN'])->all;
+my $below = $tree->search(base => $ou, scope => 'one', attrs => ['CN'])->next;
 for my $object ($ou, $below ? $below->dn : ()) {
     for my $attr ('[Entry Rights]', 'Telephone Number') {
-        my $mask = $tree->effective_rights($subject, $object, $attr);
+        my $mask = $tree->effective_rights($user, $object, $attr);
         printf "%s holds on %s, %s: %s\n", $user, $object, $attr, Vorla::Values::rights_letters($attr, $mask);
     }
 }

@@ -21,6 +21,6 @@ while (my $u = $users->next) {
 }
 printf "%d users\n", $users->count;
 for my $group (sort keys %groups) {
-    my @members = $tree->members(".$group");    # a full name: a leading dot
+    my @members = $tree->members($group);
     printf "%s (%d members): %s\n", $group, scalar @members, join(', ', map { s/\..*//r } @members);
 }

@@ -94,8 +94,8 @@ subtest 'changes, names, passwords and members' => sub {
     is $as_user->whoami, $u, 'the user logs in with the password set';
     $as_user->set_password($u, 'second', 'first');
     ok $tree->verify_password($u, 'second'), 'and changes it';
-    $tree->add('CN=staff.OU=Sales', { 'Object Class' => 'Group', Member => ["$u.O=Example", 'CN=Admin.O=Example'] });
-    is_deeply [sort $tree->members('CN=staff.OU=Sales')], ['CN=Admin.O=Example', "$u.O=Example"], 'members';
+    $tree->add('CN=staff.OU=Sales', { 'Object Class' => 'Group', Member => [$u, 'CN=Admin'] });
+    is_deeply [sort $tree->members('CN=staff.OU=Sales')], ['CN=Admin', $u], 'members, named as the context names them';
     $tree->rename($u, 'CN=jdoe2');
     $tree->add('OU=Mktg', { 'Object Class' => 'Organizational Unit' });
     $tree->move('CN=jdoe2.OU=Sales', 'OU=Mktg');
