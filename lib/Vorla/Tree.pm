@@ -147,8 +147,13 @@ sub read {
         my ($ctx, $names, $all) = ($s->{ctx}, $NONE, 1);
         if ($o{attrs} && @{ $o{attrs} }) {
             ($names, $all) = ($s->{names}, 0);
-            Vorla::NWDSInitBuf($ctx, DSV_READ, $names);
-            for (@{ $o{attrs} }) { my $rc = Vorla::NWDSPutAttrName($ctx, $names, $_); die [$rc, $_] if $rc }
+            my $key = join "\0", @{ $o{attrs} };
+            if (($s->{names_for} // '') ne $key) {    # the names of the last read are kept
+                $s->{names_for} = undef;
+                Vorla::NWDSInitBuf($ctx, DSV_READ, $names);
+                for (@{ $o{attrs} }) { my $rc = Vorla::NWDSPutAttrName($ctx, $names, $_); die [$rc, $_] if $rc }
+                $s->{names_for} = $key;
+            }
         }
         my $out = $s->_take_result;
         my (%vals, %syn);
@@ -175,6 +180,7 @@ sub _object_info {
     my ($s, $name) = @_;
     my ($ctx, $names) = ($s->{ctx}, $s->{names});
     my $out = eval { $s->_take_result } or return $@->[0];
+    $s->{names_for} = undef;
     Vorla::NWDSInitBuf($ctx, DSV_READ, $names);
     Vorla::NWDSPutAttrName($ctx, $names, 'Object Class');
     my $iter = Vorla::NWDSRead($ctx, $name, DS_ATTRIBUTE_NAMES, 0, $names, END_ITER, $out);
@@ -424,3 +430,186 @@ sub close {
 sub DESTROY { local ($@, $!, $?); $_[0]->close }
 
 1;
+__END__
+
+=head1 NAME
+
+Vorla::Tree - a directory tree as objects: search, read and change entries
+
+=head1 SYNOPSIS
+
+    use Vorla::Tree;
+
+    my $tree = Vorla::Tree->new(store => '/srv/nds/tree.db', context => 'O=Example');
+    $tree->login('Admin', $password);
+
+    $tree->add('CN=jdoe.OU=Sales', { 'Object Class' => 'User', Surname => 'Doe',
+                                     'Telephone Number' => ['555-0100', '555-0101'],
+                                     'Login Maximum Simultaneous' => '2' });
+    $tree->set_password('CN=jdoe.OU=Sales', 'first-pw');
+
+    my $users = $tree->search(base => 'OU=Sales', filter => '(&(Object Class=User)(Surname=D*))',
+                              attrs => ['Surname', 'Telephone Number']);
+    while (my $u = $users->next) {
+        printf "%s %s\n", $u->dn, join(', ', $u->get_value('Telephone Number'));
+    }
+
+    $tree->modify('CN=jdoe.OU=Sales', replace => { Surname => 'Dough' },
+                                      add => { 'Telephone Number' => '555-0102' },
+                                      delete => ['Login Maximum Simultaneous']);
+    $tree->rename('CN=jdoe.OU=Sales', 'CN=jdough');
+    $tree->move('CN=jdough.OU=Sales', 'OU=Marketing');
+    $tree->remove('CN=jdough.OU=Marketing');
+
+=head1 DESCRIPTION
+
+A layer in pure Perl over the subs of L<Vorla>: a tree object holds one
+directory context, logged in or not, and the buffers its operations use
+(made once, freed with the tree).  Entries come back as L<Vorla::Entry>
+objects, searches as L<Vorla::Cursor> objects that walk results of any size
+one entry at a time.
+
+=head2 Names
+
+Names are read as the client reads them, relative to the tree's name context
+(C<context>): with C<< context => 'O=Example' >>, C<CN=jdoe.OU=Sales> is
+C<CN=jdoe.OU=Sales.O=Example>; a leading dot makes a full name
+(C<.CN=Admin.O=Example>), each trailing dot climbs one level, and types may be
+left out (C<jdoe.Sales>).  Names in values (Member, an ACL's subject) are read
+the same way, and names come back relative to the name context.
+
+=head2 Values
+
+Give values in natural Perl forms; each is converted into a fresh scalar of
+the form the directory wants, so your variables are never changed:
+
+=over 4
+
+=item *
+
+integer syntaxes: numbers, or texts that read as whole numbers, such as the
+fields of a CSV line (C<'42'>); booleans also C<true>/C<false>,
+C<yes>/C<no>;
+
+=item *
+
+string syntaxes: any text (numbers too);
+
+=item *
+
+structured syntaxes: value text (lines ended by line feeds), a hash of
+fields such as C<< { attribute => '[Entry Rights]', rights => 'BR', subject =>
+'CN=jdoe.OU=Sales' } >> for an ACL, or an array of lines for a list or a
+postal address; L<Vorla::Values> lists every hash form.
+
+=back
+
+An attribute's value is one value or an array of values.  A text for an
+integer attribute that is no number is refused before anything is sent.
+
+=head2 Errors
+
+A failure raises a L<Vorla::Error>, which reads as
+C<adding CN=jdoe.OU=Sales: ERR_ENTRY_ALREADY_EXISTS (-606)> and carries
+C<status>, C<name>, C<operation>, C<entry> (and C<attribute> where one value
+was at fault).  Opened with C<< raise => 0 >> (or after C<< $tree->raise(0) >>)
+the methods return false instead (undef, or an empty list), and
+C<< $tree->error >> and C<< $tree->status >> tell what failed; both are
+cleared by the next success.
+
+=head1 METHODS
+
+=over 4
+
+=item Vorla::Tree->new(%options)
+
+C<store>: the store file (sets C<NWCLIENT_STORE> for the tree's calls), or
+C<server>, a directory server's URL; neither: the client's configured store.
+C<context>: the name context.  C<user> and C<password>: log in at once.
+C<admin_password>: the Admin's first password, when the store is made by
+this call.  C<raise>: 0 for statuses instead of exceptions.
+
+=item login(NAME, PASSWORD), logout, whoami
+
+Log the tree's context in as NAME (every change needs rights, which a
+context that has not logged in does not have), out again; the name it is
+logged in as.
+
+=item search(%options)
+
+C<base> (default: the name context), C<scope> (C<base>, C<one> or C<sub>,
+the default), C<filter>, C<attrs> (the attributes wanted; default all),
+C<aliases> (true: dereference aliases).  The filter is a text in the LDAP
+filter grammar with NDS attribute names, C<(&(Object Class=User)(Surname=D*))>
+(and C<&>, or C<|>, not C<!>, equality with C<*> wildcards, presence C<=*>,
+C<< >= >> and C<< <= >>), or a hash C<< { Surname => 'Doe', 'Telephone Number'
+=> undef } >> in which every attribute must have the value (one of the values
+of an array) or, with undef, any value.  Gives a L<Vorla::Cursor>; the first
+part of the result is asked for at once, so a bad base or filter fails here.
+
+=item read(NAME, attrs => [ATTRIBUTES])
+
+The entry with all its attributes (or those named), a L<Vorla::Entry>.
+
+=item exists(NAME)
+
+True when the entry is there.
+
+=item add(NAME, { ATTRIBUTE => VALUE or [VALUES] }), add(ENTRY)
+
+Adds an entry; C<Object Class> names its class.  A request larger than one
+buffer is sent in parts, as one change.
+
+=item modify(NAME, add => {...}, delete => {...} or [ATTRIBUTES], replace => {...})
+
+Changes applied in the order given, all of them or none: C<add> adds values,
+C<delete> with values removes them and with a list of names (or undef
+values) removes whole attributes, C<replace> gives attributes exactly the
+values given (none: removes the attribute).
+
+=item rename(NAME, NEW_RDN, keep_old => 1)
+
+Gives the entry a new name in its container; the old naming value is removed
+unless C<keep_old>.
+
+=item move(NAME, NEW_PARENT [, NEW_RDN])
+
+Moves the entry (with everything below it) under another container.
+
+=item remove(NAME)
+
+Removes a leaf entry (C<ERR_ENTRY_IS_NOT_LEAF> for a container that still
+holds entries).
+
+=item set_password(NAME, NEW [, OLD])
+
+Sets an entry's password as an administrator, or with OLD as its owner.
+C<verify_password(NAME, PASSWORD)> is true when PASSWORD is the entry's.
+
+=item effective_rights(SUBJECT, OBJECT [, ATTRIBUTE])
+
+The rights mask SUBJECT holds on OBJECT: on the entry itself (the default,
+C<[Entry Rights]>) or on one attribute; C<Vorla::Values::rights_letters>
+writes it as letters.
+
+=item members(GROUP)
+
+The names in a group's C<Member> attribute (none when it has none).
+
+=item raise([FLAG]), error, status
+
+Exceptions (1) or statuses (0); the last error, its status.
+
+=item context, handle, close
+
+The name context; the directory context handle, for the subs of L<Vorla>;
+freeing the context and the buffers (done too when the tree goes away).
+
+=back
+
+=head1 SEE ALSO
+
+L<Vorla>, L<Vorla::Entry>, L<Vorla::Cursor>, L<Vorla::Values>,
+L<Vorla::Error>, L<Vorla::Status>, L<Vorla::LDIF>, L<vorla>.
+
+=cut
