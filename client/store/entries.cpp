@@ -132,7 +132,20 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
   auto sc = schema();
   if (!sc) return fail(sc.status());
   const Schema& s = **sc;
-  if (Status st = ensure_entry(parent)) return fail(st);
+  // The parent's path key (it must exist) and the id the entry will get, so
+  // that its own path key goes in with it.
+  std::string path;
+  EntryId new_id = kNoEntry;
+  {
+    StoreStmt q(*this, "SELECT path, (SELECT max(id) FROM entries) FROM entries WHERE id = ?");
+    const int rc = q.bind(1, parent).step();
+    if (rc == SQLITE_DONE) return fail(ERR_NO_SUCH_ENTRY);
+    if (rc != SQLITE_ROW) return fail(sql_status(rc));
+    if (q.is_null(0)) return fail(ERR_INCONSISTENT_DATABASE);
+    path = q.blob(0);
+    new_id = q.i64(1) + 1;
+  }
+  path += path_step(new_id);
   const ClassDef* c = s.class_def(cls);
   if (!c) return fail(ERR_NO_SUCH_CLASS);
   if (rdn.avas.empty()) return fail(ERR_INVALID_OBJECT_NAME);
@@ -142,10 +155,11 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
   const int64_t now = now_seconds();
   {
     StoreStmt q(*this,
-                "INSERT INTO entries(parent, rdn, rdn_key, rdn_value_key, class, class_key, flags, ctime, mtime) "
-                "VALUES(?,?,?,?,?,?,?,?,?)");
+                "INSERT INTO entries(parent, rdn, rdn_key, rdn_value_key, class, class_key, flags, ctime, mtime, "
+                "id, path) VALUES(?,?,?,?,?,?,?,?,?,?,?)");
     q.bind(1, parent).bind(2, format_rdn(rdn)).bind(3, rdn_key(rdn)).bind(4, rdn_value_key(rdn))
-        .bind(5, c->name).bind(6, fold_case(c->name)).bind(7, int64_t{flags}).bind(8, now).bind(9, now);
+        .bind(5, c->name).bind(6, fold_case(c->name)).bind(7, int64_t{flags}).bind(8, now).bind(9, now)
+        .bind(10, new_id).bind_blob(11, path);
     const int rc = q.step();
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) return fail(ERR_ENTRY_ALREADY_EXISTS);
     if (rc != SQLITE_DONE) return fail(sql_status(rc));
@@ -206,6 +220,7 @@ Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
     if (!e) return e.status();
     cur = e->parent;
   }
+  if (Status st = move_paths(id, new_parent)) return st;
   {
     StoreStmt q(*this, "UPDATE entries SET parent = ?, rdn = ?, rdn_key = ?, rdn_value_key = ?, mtime = ? WHERE id = ?");
     q.bind(1, new_parent).bind(2, format_rdn(new_rdn)).bind(3, rdn_key(new_rdn)).bind(4, rdn_value_key(new_rdn))

@@ -59,6 +59,7 @@ CREATE TABLE IF NOT EXISTS entries(
   flags INTEGER NOT NULL DEFAULT 0,
   ctime INTEGER NOT NULL,
   mtime INTEGER NOT NULL,
+  path BLOB,
   UNIQUE(parent, rdn_key));
 CREATE INDEX IF NOT EXISTS entries_by_parent ON entries(parent, id);
 CREATE INDEX IF NOT EXISTS entries_by_value_key ON entries(parent, rdn_value_key);
@@ -72,7 +73,6 @@ CREATE TABLE IF NOT EXISTS attr_values(
   value_key BLOB NOT NULL,
   mtime INTEGER NOT NULL,
   UNIQUE(entry, attr, value_key));
-CREATE INDEX IF NOT EXISTS values_by_attr_key ON attr_values(attr, value_key);
 CREATE TABLE IF NOT EXISTS secrets(
   entry INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
   hash TEXT NOT NULL,
@@ -324,6 +324,7 @@ Status Store::init(const SeedConfig& cfg) {
     Transaction tx(*this);
     if (tx.status()) return tx.status();
     if (Status s = exec(kTables)) return s;
+    if (Status s = upgrade_layout()) return s;
     auto tree = meta("tree_name");
     if (!tree) {
       if (Status s = seed(cfg)) return s;

@@ -29,6 +29,11 @@
 //   - Entry names are unique per parent by rdn key (names.h rdn_key);
 //     finding an entry by name, listing a container and finding entries by
 //     an attribute value go through indexes (logarithmic in the tree).
+//   - Every entry carries its ancestry as a path key: its parent's path key
+//     followed by its own id (path_step), [Root]'s being its id alone.  So
+//     the entries of a subtree are exactly those whose path key begins with
+//     the subtree root's, one range of the path index; add_entry and
+//     move_entry keep the keys of the entry and of everything below it.
 //   - Every entry carries the values of its RDN's naming attributes and the
 //     names of its class lineage as Object Class values.
 //   - Attribute values are normalised (names.h canonical names inside) and
@@ -193,6 +198,50 @@ class Store {
   Expected<std::vector<EntryId>> find_by_value(std::string_view attr, const Value& v);
   Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
 
+  // ---- ancestry and index ranges (ancestry.cpp, search_index.cpp) -----------
+  // The path key of an entry, and the step one id adds to its parent's.
+  Expected<std::string> path_of(EntryId id);
+  static std::string path_step(EntryId id);
+  // One row of the value index: an entry holding a value of the attribute
+  // whose equality key is `key`, with the entry's parent and path key.
+  struct KeyRow {
+    std::string key;
+    EntryId entry = kNoEntry;
+    EntryId parent = kNoEntry;
+    std::string path;
+    uint32_t flags = 0;
+    std::string cls;
+  };
+  // The rows of attribute `attr_id` after (after_key, after_entry) in (key,
+  // entry) order, up to `hi` (none: to the end; `hi_inclusive` says whether
+  // a key equal to hi is in), at most limit of them.
+  Expected<std::vector<KeyRow>> key_range(int64_t attr_id, const std::string& after_key,
+                                          EntryId after_entry, const std::string* hi,
+                                          bool hi_inclusive, size_t limit);
+  // How many rows key_range from lo (inclusive) would give, counting up to
+  // `cap` at most.
+  Expected<size_t> count_key_range(int64_t attr_id, const std::string& lo, const std::string* hi,
+                                   bool hi_inclusive, size_t cap);
+  // Entries of the subtree whose root has path key `root_path` (the root
+  // included), after path key `after` (empty: from the start) in path
+  // order, at most limit of them; and their count up to `cap`.
+  struct PathRow {
+    EntryId id = kNoEntry;
+    EntryId parent = kNoEntry;
+    std::string path;
+    uint32_t flags = 0;
+    std::string cls;
+  };
+  Expected<PathRow> path_row(EntryId id);  // ERR_NO_SUCH_ENTRY
+  Expected<std::vector<PathRow>> subtree_page(const std::string& root_path, const std::string& after,
+                                              size_t limit);
+  Expected<size_t> count_subtree(const std::string& root_path, size_t cap);
+  // Equality keys of the entry's values of one attribute, in key order;
+  // whether it holds one equal to `key`; whether it holds any.
+  Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
+  Expected<bool> has_key(EntryId id, int64_t attr_id, const std::string& key);
+  Expected<bool> has_attribute(EntryId id, int64_t attr_id);
+
   // ---- passwords --------------------------------------------------------------
   Status set_password(EntryId id, std::string_view password);
   Status clear_password(EntryId id);
@@ -221,6 +270,8 @@ class Store {
   friend class StoreStmt;
   Store() = default;
   Status init(const SeedConfig& seed);
+  Status upgrade_layout();  // ancestry.cpp
+  Status move_paths(EntryId id, EntryId new_parent);
   Status seed(const SeedConfig& cfg);
   Status exec(const char* sql);
   sqlite3_stmt* acquire(const char* sql);
