@@ -377,44 +377,27 @@ sub search {
     });
 }
 
-# Puts a filter into a DSV_SEARCH_FILTER buffer: a hash of attribute =>
-# value(s) (undef: presence), all of which must hold; a text in the LDAP
-# filter grammar, sent as the text when it is more than a conjunction of
-# plain equalities and presences.
+# Puts a filter into a DSV_SEARCH_FILTER buffer: a text in the LDAP filter
+# grammar goes as the one attribute name of the buffer, which the client
+# reads as the filter; a hash (or list) of attribute => value(s) (undef:
+# presence), all of which must hold, goes as names and values.
 sub _put_filter {
     my ($s, $buf, $filter) = @_;
     my $ctx = $s->{ctx};
     Vorla::NWDSInitBuf($ctx, DSV_SEARCH_FILTER, $buf);
-    my $pairs = ref $filter eq 'HASH' ? [map { ($_, $filter->{$_}) } sort keys %$filter]
-              : ref $filter eq 'ARRAY' ? $filter : simple_filter($filter);
-    unless ($pairs) {
+    unless (ref $filter) {
+        $filter = "($filter)" unless $filter =~ /^\s*\(/;
         my $rc = Vorla::NWDSPutAttrName($ctx, $buf, $filter);
-        die [$rc, undef, 'the filter'] if $rc;
+        die [$rc, undef, "the filter $filter"] if $rc;
         return;
     }
+    my $pairs = ref $filter eq 'HASH' ? [map { ($_, $filter->{$_}) } sort keys %$filter] : $filter;
     for my $it ($s->_items(undef, $pairs)) {
         my ($ch, $attr, $syn, @forms) = @$it;
         my $rc = Vorla::NWDSPutAttrName($ctx, $buf, $attr);
         $rc ||= Vorla::NWDSPutAttrVal($ctx, $buf, $syn, $_) for @forms;
         die [$rc, $attr] if $rc;
     }
-}
-
-# [attr => value | undef, ...] for "(a=v)", "(a=*)" and "(&(..)(..))" of those.
-sub simple_filter {
-    my ($text) = @_;
-    return undef if $text =~ /[\\|!<>~]/;
-    my $inner = $text =~ /^\s*\(\s*&\s*((?:\([^()]*\)\s*)+)\)\s*$/ ? $1 : $text;
-    my @pairs;
-    while ($inner =~ /\G\s*\(([^()=]+)=([^()]*)\)/gc) {
-        my ($a, $v) = ($1, $2);
-        $a =~ s/^\s+|\s+$//g;
-        if ($v eq '*') { push @pairs, $a, undef }
-        elsif ($v =~ /\*/) { return undef }
-        else { push @pairs, $a, $v }
-    }
-    return undef unless @pairs && $inner =~ /\G\s*$/gc;
-    return \@pairs;
 }
 
 sub close {
