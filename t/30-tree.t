@@ -2,7 +2,8 @@
 # the forms the subs demand and the caller's variables stay as they were;
 # failures are exceptions with the status's name (or statuses on request);
 # a cursor walks 10,000 results in constant memory; changes, renames, moves,
-# passwords and group members through the layer.
+# passwords and group members through the layer; its buffers made once per
+# tree.
 use strict;
 use warnings;
 use Test::More;
@@ -13,6 +14,9 @@ BEGIN {
 }
 use Vorla::Tree;
 use B ();
+use FindBin ();
+use lib "$FindBin::Bin/lib";
+use Trace;
 
 my $tree = Vorla::Tree->new(context => 'O=Example', user => 'Admin', password => 'admin-pw');
 $tree->add('OU=Sales', { 'Object Class' => 'Organizational Unit' });
@@ -102,6 +106,22 @@ subtest 'changes, names, passwords and members' => sub {
     ok $tree->exists('CN=jdoe2.OU=Mktg') && !$tree->exists($u), 'renamed and moved';
     $tree->remove('CN=jdoe2.OU=Mktg');
     ok !$tree->exists('CN=jdoe2.OU=Mktg'), 'removed';
+};
+
+subtest 'buffers are made once per tree and freed with it' => sub {
+    my @calls = traced {
+        my $t = Vorla::Tree->new(context => 'O=Example', user => 'Admin', password => 'admin-pw');
+        for my $i (1 .. 20) {
+            $t->add("CN=b$i.OU=Sales", { 'Object Class' => 'User', Surname => "B$i" });
+            $t->read("CN=b$i.OU=Sales");
+            my $c = $t->search(base => 'OU=Sales', filter => "(Surname=B$i)");
+            $c->next for 1 .. 2;
+            $t->remove("CN=b$i.OU=Sales");
+        }
+    };
+    my $allocs = grep { /^NWDSAllocBuf\(/ } @calls;
+    cmp_ok $allocs, '<=', 5, "$allocs buffers for 100 operations";
+    is scalar(grep { /^NWDSFreeBuf\(/ } @calls), $allocs, 'each freed when the tree goes';
 };
 
 done_testing;
