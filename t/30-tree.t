@@ -74,7 +74,10 @@ subtest 'a cursor walks 10,000 results without growing' => sub {
     }
     is $n, 10_000, 'every entry';
     is scalar(keys %seen), 10_000, 'each once';
-    cmp_ok $rss->() - $at1000, '<', 4096, 'memory after 10,000 within 4 MB of that after 1,000';
+    SKIP: {    # the sanitizers hold freed memory back on purpose
+        skip 'memory is not measured under AddressSanitizer', 1 if ($ENV{LD_PRELOAD} // '') =~ /asan/;
+        cmp_ok $rss->() - $at1000, '<', 4096, 'memory after 10,000 within 4 MB of that after 1,000';
+    }
     is $cursor->count, 10_000, 'the count';
     my $early = $tree->search(base => 'OU=Big', scope => 'one');
     $early->next for 1 .. 3;

@@ -20,6 +20,7 @@ use Vorla::Entry;
 use Vorla::Cursor;
 
 our $VERSION = '0.13.05';
+our $ERROR;    # the last error of any tree (new() with raise => 0 has no tree to keep it)
 
 my %SCOPE = (base => DS_SEARCH_ENTRY, entry => DS_SEARCH_ENTRY, one => DS_SEARCH_SUBORDINATES,
              subordinates => DS_SEARCH_SUBORDINATES, sub => DS_SEARCH_SUBTREE, subtree => DS_SEARCH_SUBTREE);
@@ -68,7 +69,7 @@ sub _env {
 sub _fail {
     my ($s, $op, $entry, $status, %more) = @_;
     my $e = Vorla::Error->new(operation => $op, entry => $entry, status => $status, %more);
-    $s->{error} = $e;
+    $s->{error} = $ERROR = $e;
     die $e if $s->{raise};
     return;
 }
@@ -510,7 +511,8 @@ C<store>: the store file (sets C<NWCLIENT_STORE> for the tree's calls), or
 C<server>, a directory server's URL; neither: the client's configured store.
 C<context>: the name context.  C<user> and C<password>: log in at once.
 C<admin_password>: the Admin's first password, when the store is made by
-this call.  C<raise>: 0 for statuses instead of exceptions.
+this call.  C<raise>: 0 for statuses instead of exceptions (a tree that
+cannot be opened is then undef, and C<$Vorla::Tree::ERROR> says why).
 
 =item login(NAME, PASSWORD), logout, whoami
 
