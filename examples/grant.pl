@@ -7,7 +7,7 @@
 use strict;
 use warnings;
 use Vorla::Tree;
-use Vorla::Values;
+use Vorla::Convert;
 
 my ($ou, $user) = @ARGV;
 my $tree = Vorla::Tree->new(context => 'O=Example', user => 'Admin', password => $ENV{ADMIN_PASSWORD});
@@ -22,6 +22,6 @@ my $below = $tree->search(base => $ou, scope => 'one', attrs => ['CN'])->next;
 for my $object ($ou, $below ? $below->dn : ()) {
     for my $attr ('[Entry Rights]', 'Telephone Number') {
         my $mask = $tree->effective_rights($user, $object, $attr);
-        printf "%s holds on %s, %s: %s\n", $user, $object, $attr, Vorla::Values::rights_letters($attr, $mask);
+        printf "%s holds on %s, %s: %s\n", $user, $object, $attr, Vorla::Convert::rights_letters($attr, $mask);
     }
 }

@@ -5,7 +5,7 @@ package Vorla::Entry;
 # copy: changing the directory goes through Vorla::Tree.
 use strict;
 use warnings;
-use Vorla::Values;
+use Vorla::Convert;
 
 our $VERSION = '0.13.05';
 
@@ -45,7 +45,7 @@ sub get_value {
 sub get_struct {
     my ($s, $attr) = @_;
     my $k = $s->_key($attr) // return;
-    my @v = map { Vorla::Values::struct_form($s->{syn}{$k} // 0, $_) } @{ $s->{vals}{$k} };
+    my @v = map { Vorla::Convert::struct_form($s->{syn}{$k} // 0, $_) } @{ $s->{vals}{$k} };
     return wantarray ? @v : $v[0];
 }
 
@@ -77,7 +77,7 @@ Entries come from C<< $tree->read >> and from a search's cursor.  Values are
 as the directory gives them: numbers for the integer syntaxes, texts for the
 string syntaxes, value text (lines ended by line feeds) for structured
 syntaxes; C<get_struct> gives structured values as hashes instead (see
-L<Vorla::Values> for their fields).  Names match without regard to case.
+L<Vorla::Convert> for their fields).  Names match without regard to case.
 
 =over 4
 

@@ -7,7 +7,7 @@ package Vorla::Tree;
 # attribute-name buffer and a small pool of result buffers that searches in
 # progress borrow); all are made by new() and freed by close() or when the
 # tree goes away, never per call.  Values given by the caller are converted
-# into fresh scalars (Vorla::Values) and never changed.  Every failure is a
+# into fresh scalars (Vorla::Convert) and never changed.  Every failure is a
 # Vorla::Error, raised, or kept in error() when the tree was opened with
 # raise => 0.
 use strict;
@@ -15,7 +15,7 @@ use warnings;
 use Carp ();
 use Vorla qw(:constants);
 use Vorla::Error;
-use Vorla::Values;
+use Vorla::Convert;
 use Vorla::Entry;
 use Vorla::Cursor;
 
@@ -214,7 +214,7 @@ sub _items {
         # Each form stays in a scalar of its own (a reused one would keep the
         # type of an earlier value).
         my @forms = map {
-            my @f = eval { Vorla::Values::put_form($syn, $_) };
+            my @f = eval { Vorla::Convert::put_form($syn, $_) };
             if (my $why = $@) { chomp $why; die [-613, $attr, $why] }
             @f;
         } @vals;
@@ -484,7 +484,7 @@ string syntaxes: any text (numbers too);
 structured syntaxes: value text (lines ended by line feeds), a hash of
 fields such as C<< { attribute => '[Entry Rights]', rights => 'BR', subject =>
 'CN=jdoe.OU=Sales' } >> for an ACL, or an array of lines for a list or a
-postal address; L<Vorla::Values> lists every hash form.
+postal address; L<Vorla::Convert> lists every hash form.
 
 =back
 
@@ -574,7 +574,7 @@ C<verify_password(NAME, PASSWORD)> is true when PASSWORD is the entry's.
 =item effective_rights(SUBJECT, OBJECT [, ATTRIBUTE])
 
 The rights mask SUBJECT holds on OBJECT: on the entry itself (the default,
-C<[Entry Rights]>) or on one attribute; C<Vorla::Values::rights_letters>
+C<[Entry Rights]>) or on one attribute; C<Vorla::Convert::rights_letters>
 writes it as letters.
 
 =item members(GROUP)
@@ -594,7 +594,7 @@ freeing the context and the buffers (done too when the tree goes away).
 
 =head1 SEE ALSO
 
-L<Vorla>, L<Vorla::Entry>, L<Vorla::Cursor>, L<Vorla::Values>,
+L<Vorla>, L<Vorla::Entry>, L<Vorla::Cursor>, L<Vorla::Convert>,
 L<Vorla::Error>, L<Vorla::Status>, L<Vorla::LDIF>, L<vorla>.
 
 =cut

@@ -1,4 +1,4 @@
-package Vorla::Values;
+package Vorla::Convert;
 # Attribute values between their natural Perl forms and the script forms that
 # Vorla::NWDSPutAttrVal demands and Vorla::NWDSGetAttrVal gives.
 #
@@ -139,13 +139,14 @@ __END__
 
 =head1 NAME
 
-Vorla::Values - attribute values in natural Perl forms
+Vorla::Convert - attribute values from natural Perl forms into the forms the subs take
 
 =head1 DESCRIPTION
 
-Used by L<Vorla::Tree>; scripts rarely call it themselves.
+Used by L<Vorla::Tree>; scripts rarely call it themselves.  L<Vorla::Values>
+gives the script form of every syntax, which is what these forms become.
 
-C<Vorla::Values::put_form($syntax, $value)> gives a new scalar of the exact
+C<Vorla::Convert::put_form($syntax, $value)> gives a new scalar of the exact
 form that C<Vorla::NWDSPutAttrVal> demands for the syntax: a plain integer for
 the integer syntaxes (from a number or any text that reads as a whole number,
 as fields of a CSV line do; booleans also from C<true>/C<false>, C<yes>/C<no>,
@@ -166,10 +167,10 @@ postal addresses), or as a hash of fields:
     Net address      { type => 0, length => 12, address => '00001234:00001B2C3D4E' }
     Octet string     { octets => "\x01\x02" }
 
-C<Vorla::Values::struct_form($syntax, $text)> turns value text read back into
+C<Vorla::Convert::struct_form($syntax, $text)> turns value text read back into
 the same forms.
 
-C<Vorla::Values::rights_letters($attribute, $mask)> writes a rights mask (as
+C<Vorla::Convert::rights_letters($attribute, $mask)> writes a rights mask (as
 C<< $tree->effective_rights >> gives it) as letters: C<[BR]> under
 C<[Entry Rights]> (B browse, A add, D delete, R rename, S supervisor), C<[CRW]>
 under an attribute (C compare, R read, W write, A add self, S supervisor).
