@@ -39,8 +39,8 @@ subtest 'values from a CSV line; the caller keeps its variables' => sub {
     is scalar $e->get_value('Postal Address'), "1 Main St\nSpringfield\n\n\n\n\n", 'an address from its lines';
     is_deeply [$logins, $acl, $address], \@before, 'the variables given hold what they held';
     ok !(B::svref_2object(\$logins)->FLAGS & B::SVf_IOK()), 'and the text field was not made a number';
-    $tree->add("CN=again$_.OU=Sales", { 'Object Class' => 'User', Surname => $acl }) for 1 .. 2;    # value text reused
-    is $tree->read('CN=again2.OU=Sales')->get_value('Surname'), $acl, 'a variable used twice gives the same value';
+    $tree->add("CN=again$_.OU=Sales", { 'Object Class' => 'User', Surname => 'Again', ACL => $acl }) for 1 .. 2;
+    ok scalar(grep { $_ eq $acl } $tree->read('CN=again2.OU=Sales')->get_value('ACL')), 'value text used twice gives the same value';
 };
 
 subtest 'failures carry the status, its name, the operation and the entry' => sub {

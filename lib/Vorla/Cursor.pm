@@ -17,10 +17,10 @@ our $VERSION = '0.13.05';
 use constant END_ITER => -1;
 
 sub _start {
-    my ($class, $tree, $base, $scope, $filter, $attrs, $aliases) = @_;
+    my ($class, $tree, $base, $scope, $filter, $attrs, $aliases, $shown) = @_;
     my $ctx = $tree->{ctx};
-    my $self = bless { tree => $tree, ctx => $ctx, base => $base, scope => $scope, aliases => $aliases,
-                       iter => END_ITER, left => 0, started => 0, count => 0 }, $class;
+    my $self = bless { tree => $tree, ctx => $ctx, base => $base, shown => $shown // $base, scope => $scope,
+                       aliases => $aliases, iter => END_ITER, left => 0, started => 0, count => 0 }, $class;
     my $none = bless \(my $null = 0), 'pBuf_T';
     $self->{filter} = $none;
     my $empty = !defined $filter || (ref $filter eq 'HASH' ? !%$filter : ref $filter eq 'ARRAY' ? !@$filter : $filter eq '');
@@ -58,12 +58,12 @@ sub next {
     while (!$s->{left}) {
         return undef if !$s->{out} || $s->{iter} == END_ITER;
         my $ok = eval { $s->_part; 1 };
-        return $s->{tree}->_fail('searching', $s->{base}, $@->[0]) unless $ok;
+        return $s->{tree}->_fail('searching', $s->{shown}, $@->[0]) unless $ok;
     }
     $s->{left}--;
     my ($ctx, $out) = ($s->{ctx}, $s->{out});
     my ($name, $count) = Vorla::NWDSGetObjectName($ctx, $out);
-    return $s->{tree}->_fail('searching', $s->{base}, Vorla::GetLastErr()) unless defined $name;
+    return $s->{tree}->_fail('searching', $s->{shown}, Vorla::GetLastErr()) unless defined $name;
     my (%vals, %syn);
     Vorla::Tree::_take_attrs($ctx, $out, $count, \%vals, \%syn);
     $s->{count}++;

@@ -373,8 +373,8 @@ sub search {
     my $base = $o{base} // ($s->{context} eq '[Root]' ? '[Root]' : ".$s->{context}");
     my $scope = $SCOPE{ $o{scope} // 'subtree' };
     Carp::croak("Vorla::Tree::search: scope is base, one or sub") unless defined $scope;
-    return $s->_guard('searching', $base, sub {
-        Vorla::Cursor->_start($s, $base, $scope, $o{filter}, $o{attrs}, $o{aliases} ? 1 : 0);
+    return $s->_guard('searching', $o{base} // $s->{context}, sub {
+        Vorla::Cursor->_start($s, $base, $scope, $o{filter}, $o{attrs}, $o{aliases} ? 1 : 0, $o{base} // $s->{context});
     });
 }
 
