@@ -41,7 +41,14 @@
  * count of 0 and its syntax id, DS_ATTRIBUTE_VALUES its values too; the
  * attributes are all the entry's (allAttrs) or those named in attrNames (a
  * buffer initialised for DSV_SEARCH or DSV_READ) that the entry has; hidden
- * attributes never.  The other information types are not built yet.
+ * attributes never.  DS_EFFECTIVE_PRIVILEGES gives each attribute with one
+ * value of syntax SYN_INTEGER, the privileges the context's identity holds
+ * on it.  The other information types are not built yet.
+ *
+ * Rights (rights.h): the base must be an entry the context's identity may
+ * browse (ERR_NO_SUCH_ENTRY otherwise); only entries it may browse, and
+ * compare every filter attribute on, match; attributes it may not read
+ * (compare, for names; any right, for privileges) are left out.
  *
  * The attributes and values are read when their object is written, so an
  * entry removed after the first call is left out of later parts.  A part
@@ -66,6 +73,7 @@
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -231,6 +239,22 @@ NWDSCCODE examine(const Op &op, const nstr8 *base_name, nint32 scope, bool alias
   return 0;
 }
 
+/* Keeps the matches the identity may browse and compare the filter's
+   attributes on. */
+NWDSCCODE keep_permitted(const Op &op, const std::vector<std::string> &compared,
+                         std::vector<EntryId> &matches) {
+  std::vector<EntryId> kept;
+  for (EntryId id : matches) {
+    Privileges p;
+    if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, p)) return st;
+    bool ok = (p.entry & DS_ENTRY_BROWSE) != 0;
+    for (const std::string &a : compared) ok = ok && (p.attr(a) & DS_ATTR_COMPARE) != 0;
+    if (ok) kept.push_back(id);
+  }
+  matches = std::move(kept);
+  return 0;
+}
+
 struct ObjectOut {
   std::string full;
   Entry entry;
@@ -263,14 +287,31 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(e->cls) + kNumberCost;
   auto values = store.values(id);
   if (!values) return values.status();
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights)) return st;
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
+  const bool privileges = s.info_type == DS_EFFECTIVE_PRIVILEGES;
+  const nuint32 needed = names_only ? DS_ATTR_COMPARE : DS_ATTR_READ;
   for (const StoredValue &sv : *values) {
     const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
     if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
     if (!s.all_attrs &&
         std::find(s.wanted.begin(), s.wanted.end(), fold_case(a->name)) == s.wanted.end())
       continue;
-    if (o.attrs.empty() || o.attrs.back().name != a->name) {
+    /* Attributes the identity may not read (compare, for names; any right,
+       for privileges) are left out. */
+    const nuint32 held = rights.attr(a->name);
+    if (privileges ? held == 0 : (held & needed) != needed) continue;
+    const bool first = o.attrs.empty() || o.attrs.back().name != a->name;
+    if (privileges) {
+      if (first) {
+        o.attrs.push_back({a->name, SYN_INTEGER,
+                           {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}});
+        o.cost += ResultWriter::attr_cost(a->name) + value_cost(o.attrs.back().values.back());
+      }
+      continue;
+    }
+    if (first) {
       o.attrs.push_back({a->name, a->syntax, {}});
       o.cost += ResultWriter::attr_cost(a->name);
     }
@@ -340,7 +381,9 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
       return st;
   } else {
     if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
-    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return NOT_BUILT;
+    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES &&
+        infoType != DS_EFFECTIVE_PRIVILEGES)
+      return NOT_BUILT;
     if (scope != DS_SEARCH_ENTRY && scope != DS_SEARCH_SUBORDINATES && scope != DS_SEARCH_SUBTREE)
       return ERR_INVALID_REQUEST;
     auto fresh = std::make_unique<PendingSearch>();
@@ -355,9 +398,14 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     }
     std::vector<Assertion> assertions;
     if (NWDSCCODE st = make_assertions(op, filter, assertions)) return st;
+    EntryId base = kNoEntry;
+    if (NWDSCCODE st = find_entry(op, baseObjectName, base)) return st; /* browse on the base */
     if (NWDSCCODE st = examine(op, baseObjectName, scope, searchAliases != 0, assertions,
                                countObjectsToSearch, *fresh))
       return st;
+    std::vector<std::string> compared;
+    for (const Assertion &as : assertions) compared.push_back(as.attr->name);
+    if (NWDSCCODE st = keep_permitted(op, compared, fresh->matches)) return st;
     fresh->store_path = op.store->path();
     state = std::move(fresh);
   }
