@@ -35,8 +35,11 @@
  *     to filter.
  *  4. The effective rights are the union over all trustees.
  *  5. Implications.  Entry supervisor gives every entry right and every
- *     attribute right on every attribute of the entry (it can be filtered
- *     by a mask like any other inherited right).  Attribute supervisor gives
+ *     attribute right on every attribute of the entry.  It is filtered by a
+ *     mask like any other inherited right, as the one bit it is: what it
+ *     implies is worked out after the masks and replacements, so a mask
+ *     without supervisor takes all of it away (the Admin included, unless
+ *     granted on the masked entry itself).  Attribute supervisor gives
  *     every attribute right; read gives compare; write gives self.
  *
  * Cost: the rights of one identity on one entry are worked out once and kept
