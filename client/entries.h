@@ -60,8 +60,14 @@ struct Op {
   Context ctx;
   Store *store = nullptr;
   std::shared_ptr<const Schema> schema;
+  std::unique_ptr<Transaction> tx; /* when begun with a transaction kind */
 };
 NWDSCCODE begin_op(NWDSContextHandle context, Op &op);
+/* The same inside one transaction opened before anything is read, so that
+   the whole operation sees one state of the store and takes the store's
+   locks once.  A write operation ends it with op.tx->commit(); left open,
+   it is rolled back when the Op goes. */
+NWDSCCODE begin_op(NWDSContextHandle context, Op &op, Transaction::Kind kind);
 /* A name as the context resolves it. */
 Expected<Dn> resolve(const Op &op, const char *name);
 /* The entry a name resolves to through the context (ERR_NO_SUCH_ENTRY when

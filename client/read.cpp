@@ -31,6 +31,8 @@ namespace nwc {
 
 namespace {
 
+using EncodedValue = Store::EncodedValue;
+
 struct PendingRead : IterationState {
   struct Attr {
     std::string name;
@@ -53,52 +55,56 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
     for (auto &r : req) wanted.push_back(fold_case(r.name));
   }
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
-  auto dn = resolve(op, object);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  if (NWDSCCODE st = check_browse(op, *id)) return st;
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
+  EntryId id = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, object, id)) return st;
   Privileges rights;
-  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), *id, rights)) return st;
-  auto values = op.store->values(*id);
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
+  /* The stored encoding is the one a result carries. */
+  auto values = op.store->encoded_values(id);
   if (!values) return values.status();
   out.info_type = infoType;
   const bool privileges = infoType == DS_EFFECTIVE_PRIVILEGES;
   const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;
-  for (const StoredValue &sv : *values) {
-    const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
-    if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
-    if (!allAttrs) {
-      bool asked = false;
-      for (const auto &w : wanted) asked = asked || w == fold_case(a->name);
-      if (!asked) continue;
-    }
-    const nuint32 held = rights.attr(a->name);
-    if (privileges ? held == 0 : (held & needed) != needed) {
-      if (allAttrs || privileges) continue;
-      return ERR_NO_ACCESS;
-    }
-    const bool first = out.attrs.empty() || out.attrs.back().name != a->name;
-    if (privileges) {
-      if (first)
-        out.attrs.push_back({a->name, SYN_INTEGER,
+  const AttrDef *last = nullptr;
+  bool last_given = false;
+  for (EncodedValue &v : *values) {
+    if (last == nullptr || v.attr_id != last->id) {
+      last = op.schema->attribute_by_id(v.attr_id);
+      last_given = last != nullptr && !(last->flags & DS_HIDDEN_ATTR);
+      if (last_given && !allAttrs) {
+        bool asked = false;
+        const std::string key = fold_case(last->name);
+        for (const auto &w : wanted) asked = asked || w == key;
+        last_given = asked;
+      }
+      if (!last_given) continue;
+      const nuint32 held = rights.attr(last->name);
+      if (privileges ? held == 0 : (held & needed) != needed) {
+        if (!allAttrs && !privileges) return ERR_NO_ACCESS;
+        last_given = false;
+        continue;
+      }
+      if (privileges) {
+        out.attrs.push_back({last->name, SYN_INTEGER,
                              {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}, 0});
-      continue;
+        last_given = false; /* one value per attribute */
+        continue;
+      }
+      out.attrs.push_back({last->name, last->syntax, {}, 0});
     }
-    if (first) out.attrs.push_back({a->name, a->syntax, {}, 0});
-    out.attrs.back().values.push_back(encode_value(sv.value));
+    if (last_given) out.attrs.back().values.push_back(std::move(v.data));
   }
   if (!allAttrs && !wanted.empty() && out.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   return 0;
 }
 
-/* Writes the next part of `r` into `buf`; false when not one item fitted
-   although some remained. */
+/* Writes the next part of `r` into `buf`; false when the buffer cannot hold
+   the attribute count, or not one attribute fitted although some remained. */
 bool fill(PendingRead &r, Buffer &buf) {
   ResultWriter w(buf, DSV_READ);
   const size_t count_at = w.next_index();
-  w.add_count(tag::ATTR_COUNT, 0);
+  if (!w.add_count(tag::ATTR_COUNT, 0)) return false; /* not even the count fits */
   nuint32 given = 0;
   const bool names_only = r.info_type == DS_ATTRIBUTE_NAMES;
   while (r.next < r.attrs.size()) {

@@ -7,10 +7,13 @@
  * entry the rights of each trustee there (what flows on to the children) and
  * the effective Privileges.  An entry's rights are built from its parent's,
  * so a subtree is worked out once from the top.  Any change to the store
- * moves its generation and empties the cache.
+ * moves its generation and empties the cache.  Entries asked for directly
+ * are kept only while they are among the last kMaxAskedNodes asked, so a
+ * walk over a large container does not grow the cache.
  */
 #include "rights.h"
 
+#include <deque>
 #include <map>
 
 namespace nwc {
@@ -64,9 +67,15 @@ struct Cache {
   std::map<EntryId, EntryInfo> entries;
   std::map<EntryId, IdentityInfo> identities;
   size_t nodes = 0;
+  /* The (identity, entry) nodes that were asked for directly, oldest
+     first: mostly leaves, met once by a walk over a large container.  Only
+     the newest kMaxAskedNodes are kept, so that a walk does not grow the
+     cache; the containers above them, reached as parents, stay. */
+  std::deque<std::pair<EntryId, EntryId>> asked;
 };
 
 constexpr size_t kMaxCachedNodes = 200000;
+constexpr size_t kMaxAskedNodes = 1024;
 
 Cache &cache() {
   static Cache *c = new Cache; /* used under the directory lock; kept until exit */
@@ -104,6 +113,7 @@ Cache &fresh_cache(Store &store) {
   if (c.store != &store || c.path != store.path() || c.generation != gen || c.nodes > kMaxCachedNodes) {
     c.entries.clear();
     c.identities.clear();
+    c.asked.clear();
     c.nodes = 0;
     c.store = &store;
     c.path = store.path();
@@ -241,9 +251,19 @@ NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privilege
   Cache &c = fresh_cache(store);
   IdentityInfo *ii = nullptr;
   if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
+  const bool known = ii->nodes.count(object) != 0;
   const Node *node = nullptr;
   if (NWDSCCODE st = node_of(c, store, *ii, object, node)) return st;
   out = node->privileges;
+  if (!known) {
+    c.asked.emplace_back(who.entry, object);
+    if (c.asked.size() > kMaxAskedNodes) {
+      const auto [id_of, entry] = c.asked.front();
+      c.asked.pop_front();
+      if (auto it = c.identities.find(id_of); it != c.identities.end() && it->second.nodes.erase(entry)) --c.nodes;
+      c.entries.erase(entry);
+    }
+  }
   return 0;
 }
 

@@ -36,7 +36,7 @@ subtest 'search' => sub {
     is Vorla::NWDSSearch($ctx, '[Root]', DS_SEARCH_SUBTREE, 0, $filter, DS_ATTRIBUTE_NAMES, 1, $none,
                          $iter, 0, $searched, $out), 0, 'a subtree search';
     is $iter, -1, 'complete in one part, the handle written back';
-    cmp_ok $searched, '>=', 6, "$searched entries examined";
+    cmp_ok $searched, '>=', 3, "$searched entries examined (the candidates the value index gave)";
     my @names = map { (Vorla::NWDSGetObjectName($ctx, $out))[0] } 1 .. Vorla::NWDSGetObjectCount($ctx, $out);
     is_deeply [sort @names], ['CN=s1', 'CN=s3', 'CN=s5'], 'the matching entries, relative to the context';
     Vorla::NWDSFreeBuf($filter);
