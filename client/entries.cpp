@@ -30,6 +30,7 @@
 
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -111,6 +112,8 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   if (dn->is_root()) return ERR_CANT_ADD_ROOT;
   auto parent = op.store->find(dn->parent());
   if (!parent) return parent.status();
+  if (NWDSCCODE st = check_browse(op, *parent)) return st;
+  if (NWDSCCODE st = check_entry(op, *parent, DS_ENTRY_ADD)) return st;
   auto parent_entry = op.store->entry(*parent);
   if (!parent_entry) return parent_entry.status();
 
@@ -172,6 +175,19 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
     for (const auto &[a, vals] : by_attr) present = present || (a == m && !vals.empty());
     if (!present) return ERR_MISSING_MANDATORY;
   }
+  Dn full = *dn;
+  full.rdns.front() = rdn;
+  /* The default rights of the class, but for those asked for already (an
+     entry restored or imported holds them among its own values). */
+  const AttrDef *acl = s.attribute("ACL");
+  for (Value &v : default_acl(s, cls, format_dn(full))) {
+    if (Status st = normalise_value(v)) return st;
+    const std::string k = equality_key(v);
+    bool given = false;
+    for (const NewValue &nv : values)
+      given = given || (s.attribute(nv.attr) == acl && equality_key(nv.value) == k);
+    if (!given) values.push_back({"ACL", std::move(v)});
+  }
   auto id = op.store->add_entry(*parent, rdn, cls, values);
   return id ? 0 : id.status();
 }
@@ -183,6 +199,7 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, 
   const AttrDef *a = s.attribute(ch.name);
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
   if (a->flags & DS_READ_ONLY_ATTR) return ERR_NO_ACCESS;
+  if (NWDSCCODE r = check_change(op, id, a->name, ch.change, ch.values)) return r;
   if (a == s.attribute("Object Class")) return ERR_OBJECT_CLASS_VIOLATION;
   for (const Value &v : ch.values)
     if (v.syntax != a->syntax) return ERR_SYNTAX_VIOLATION;
@@ -244,6 +261,7 @@ NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<Request
   if (!dn) return dn.status();
   auto id = op.store->find(*dn);
   if (!id) return id.status();
+  if (NWDSCCODE st = check_browse(op, *id)) return st;
   auto e = op.store->entry(*id);
   if (!e) return e.status();
   Rdn rdn;
@@ -305,6 +323,7 @@ NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
   if (!dn) return dn.status();
   auto found = op.store->find(*dn);
   if (!found) return found.status();
+  if (NWDSCCODE st = check_browse(op, *found)) return st;
   id = *found;
   return 0;
 }
@@ -358,6 +377,8 @@ NWDSCCODE remove_object(NWDSContextHandle context, const nstr8 *object) {
   if (dn->is_root()) return ERR_INVALID_REQUEST;
   auto id = op.store->find(*dn);
   if (!id) return id.status();
+  if (NWDSCCODE st = check_browse(op, *id)) return st;
+  if (NWDSCCODE st = check_entry(op, *id, DS_ENTRY_DELETE)) return st;
   return op.store->remove_entry(*id);
 }
 
@@ -374,8 +395,10 @@ NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T b
   if (!dn) return dn.status();
   auto id = op.store->find(*dn);
   if (!id) return id.status();
+  if (NWDSCCODE st = check_browse(op, *id)) return st;
   const AttrDef *a = op.schema->attribute(req[0].name);
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
+  if (NWDSCCODE st = check_attr(op, *id, a->name, DS_ATTR_COMPARE)) return st;
   const Value &v = req[0].values[0];
   const SyntaxDef *sd = syntax(a->syntax);
   if (v.syntax != a->syntax || sd == nullptr || sd->equality == Match::None)

@@ -182,7 +182,7 @@ bool reader_allowed(Reader r, nuint32 verb) {
     return in(verb, {DSV_READ, DSV_SEARCH, DSV_LIST, DSV_READ_REFERENCES, DSV_READ_ATTR_DEF,
                      DSV_READ_SYNTAXES, DSV_GET_EFFECTIVE_RIGHTS});
   case Reader::attr_value:
-    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES});
+    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES, DSV_GET_EFFECTIVE_RIGHTS});
   case Reader::class_def_count:
   case Reader::class_def:
   case Reader::class_item_count:

@@ -58,6 +58,10 @@
  * bytes, little-endian) then its ASN.1 id bytes.  Read with NWDSGetAttrName
  * (name, 0, syntax id), as syntaxes are.
  *
+ * Effective rights (DSV_GET_EFFECTIVE_RIGHTS, NWDSListAttrsEffectiveRights)
+ * and reads and searches with DS_EFFECTIVE_PRIVILEGES: each attribute is an
+ * ATTR with one RESULT_VALUE of syntax SYN_INTEGER, the privileges.
+ *
  * Partitions of a server (DSV_LIST_PARTITIONS):
  *   SERVER            name: the server's full typed name; number: the
  *                     partitions in this part              (NWDSGetServerName)

@@ -41,8 +41,14 @@
  * attributes are all the entry's (allAttrs) or those named in attrNames (a
  * buffer initialised for DSV_SEARCH or DSV_READ) that the entry has; hidden
  * attributes never.  allAttrs false with no attrNames buffer gives the
- * objects without attributes.  The other information types are not built
- * yet.
+ * objects without attributes.  DS_EFFECTIVE_PRIVILEGES gives each attribute
+ * with one value of syntax SYN_INTEGER, the privileges the context's
+ * identity holds on it.  The other information types are not built yet.
+ *
+ * Rights (rights.h): the base must be an entry the context's identity may
+ * browse (ERR_NO_SUCH_ENTRY otherwise); only entries it may browse, and
+ * compare every filter attribute on, match; attributes it may not read
+ * (compare, for names; any right, for privileges) are left out.
  *
  * The attributes and values are read when their object is written, so an
  * entry removed after it was found is left out.  A part
@@ -68,6 +74,7 @@
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 #include "search_plan.h"
 
 namespace nwc {
@@ -80,7 +87,18 @@ struct PendingSearch : IterationState {
   bool no_attrs = false;           /* neither all nor named attributes */
   std::vector<std::string> wanted; /* folded attribute names (not all_attrs) */
   SearchCursor matches;            /* hands out the matching entries in turn */
+  std::vector<std::string> compared; /* the filter's attributes: compare is needed on them */
 };
+
+/* The names of the attributes the filter asserts on, each once. */
+void compared_attrs(const Schema &schema, const FilterNode &f, std::vector<std::string> &out) {
+  if (f.is_assertion()) {
+    const AttrDef *a = schema.attribute_by_id(f.attr_id);
+    if (a != nullptr && std::find(out.begin(), out.end(), a->name) == out.end()) out.push_back(a->name);
+    return;
+  }
+  for (const FilterNode &c : f.children) compared_attrs(schema, c, out);
+}
 
 struct ObjectOut {
   std::string full;
@@ -112,16 +130,38 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   if (op.schema->is_a(e->cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
   o.subordinates = *subs;
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(e->cls) + kNumberCost;
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights)) return st;
+  /* An entry the identity may not browse, or compare the filter's
+     attributes on, does not match. */
+  if (!(rights.entry & DS_ENTRY_BROWSE)) return 0;
+  for (const std::string &c : s.compared)
+    if (!(rights.attr(c) & DS_ATTR_COMPARE)) return 0;
   auto values = s.no_attrs ? Expected<std::vector<StoredValue>>(std::vector<StoredValue>{}) : store.values(id);
   if (!values) return values.status();
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
+  const bool privileges = s.info_type == DS_EFFECTIVE_PRIVILEGES;
+  const nuint32 needed = names_only ? DS_ATTR_COMPARE : DS_ATTR_READ;
   for (const StoredValue &sv : *values) {
     const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
     if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
     if (!s.all_attrs &&
         std::find(s.wanted.begin(), s.wanted.end(), fold_case(a->name)) == s.wanted.end())
       continue;
-    if (o.attrs.empty() || o.attrs.back().name != a->name) {
+    /* Attributes the identity may not read (compare, for names; any right,
+       for privileges) are left out. */
+    const nuint32 held = rights.attr(a->name);
+    if (privileges ? held == 0 : (held & needed) != needed) continue;
+    const bool first = o.attrs.empty() || o.attrs.back().name != a->name;
+    if (privileges) {
+      if (first) {
+        o.attrs.push_back({a->name, SYN_INTEGER,
+                           {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}});
+        o.cost += ResultWriter::attr_cost(a->name) + value_cost(o.attrs.back().values.back());
+      }
+      continue;
+    }
+    if (first) {
       o.attrs.push_back({a->name, a->syntax, {}});
       o.cost += ResultWriter::attr_cost(a->name);
     }
@@ -196,7 +236,9 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
       return st;
   } else {
     if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
-    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return NOT_BUILT;
+    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES &&
+        infoType != DS_EFFECTIVE_PRIVILEGES)
+      return NOT_BUILT;
     if (scope != DS_SEARCH_ENTRY && scope != DS_SEARCH_SUBORDINATES && scope != DS_SEARCH_SUBTREE)
       return ERR_INVALID_REQUEST;
     auto fresh = std::make_unique<PendingSearch>();
@@ -220,6 +262,9 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     {
       EntryId base = kNoEntry;
       if (NWDSCCODE st = search_base(op, baseObjectName, searchAliases != 0, base)) return st;
+      /* A base the identity may not browse is not there. */
+      if (NWDSCCODE st = check_browse(op, base)) return st;
+      compared_attrs(*op.schema, f, fresh->compared);
       if (NWDSCCODE st = fresh->matches.start(op, base, scope, searchAliases != 0, std::move(f),
                                               countObjectsToSearch))
         return st;

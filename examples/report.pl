@@ -10,7 +10,7 @@ use Vorla::Tree;
 
 my ($by, $what) = @ARGV;
 my $filter = $by eq 'phone' ? "(Telephone Number=$what*)" : "(Surname=$what)";
-my $tree = Vorla::Tree->new(context => 'O=Example');
+my $tree = Vorla::Tree->new(context => 'O=Example', user => 'Admin', password => $ENV{ADMIN_PASSWORD});
 my $users = $tree->search(filter => "(&(Object Class=User)$filter)",
                           attrs => ['Given Name', 'Surname', 'Telephone Number', 'Group Membership']);
 my %groups;

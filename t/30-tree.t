@@ -25,8 +25,8 @@ subtest 'values from a CSV line; the caller keeps its variables' => sub {
     my $line = "jdoe,Doe,4,true,555-0100;555-0101\n";
     chomp(my $copy = $line);
     my ($cn, $surname, $logins, $disabled, $phones) = split /,/, $copy;
-    my $acl = "[Entry Rights]\n[BR]\nCN=Admin\n";
-    my $address = { attribute => '[All Attributes Rights]', rights => 'CR', subject => 'CN=Admin' };
+    my $acl = "[Entry Rights]\n[BR]\n[Root]\n";
+    my $address = { attribute => '[All Attributes Rights]', rights => 'CR', subject => '[Root]' };
     my @before = ($logins, $acl, { %$address });
     $tree->add("CN=$cn.OU=Sales", { 'Object Class' => 'User', Surname => $surname, 'Login Maximum Simultaneous' => $logins,
                                     'Login Disabled' => $disabled, 'Telephone Number' => [split /;/, $phones],
@@ -35,7 +35,7 @@ subtest 'values from a CSV line; the caller keeps its variables' => sub {
     is $e->get_value('Login Maximum Simultaneous'), 4, 'an integer from a text field';
     is $e->get_value('Login Disabled'), 1, 'a boolean from "true"';
     is_deeply [sort $e->get_value('Telephone Number')], ['555-0100', '555-0101'], 'several values';
-    is_deeply [sort map { $_->{subject} eq 'CN=Admin' ? $_->{rights} : () } $e->get_struct('ACL')], ['BR', 'CR'],
+    is_deeply [sort map { $_->{subject} eq "[Root]" && $_->{attribute} =~ /^\[/  ? $_->{rights} : () } $e->get_struct('ACL')], ['BR', 'CR'],
         'ACLs from value text and from a hash';
     is scalar $e->get_value('Postal Address'), "1 Main St\nSpringfield\n\n\n\n\n", 'an address from its lines';
     is_deeply [$logins, $acl, $address], \@before, 'the variables given hold what they held';

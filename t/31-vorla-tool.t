@@ -42,13 +42,13 @@ $a->add('OU=Sales', { 'Object Class' => 'Organizational Unit', Description => 'T
 for my $i (1 .. 20) {
     $a->add("CN=u$i.OU=Sales", { 'Object Class' => 'User', Surname => "Sur$i", 'Telephone Number' => ["555-$i", "556-$i"],
                                 'Login Maximum Simultaneous' => $i, 'Postal Address' => [["$i Main St", 'Springfield']],
-                                ACL => { attribute => '[Entry Rights]', rights => 'BR', subject => 'CN=Admin' },
+                                ACL => { attribute => '[Entry Rights]', rights => 'BR', subject => '[Root]' },
                                 Description => " leading blank and ünïcode $i" });
 }
 $a->add('OU=East.OU=Sales', { 'Object Class' => 'Organizational Unit' });
 $a->add('CN=staff.OU=East.OU=Sales', { 'Object Class' => 'Group', Member => [map { "CN=u$_.OU=Sales" } 1 .. 5] });
 
-($rc, $out, $err) = vorla(undef, '-s', "$dir/a.db", 'export', '-b', 'OU=Sales.O=Example', '-o', "$dir/a.ldif");
+($rc, $out, $err) = vorla(undef, '-s', "$dir/a.db", @admin, 'export', '-b', 'OU=Sales.O=Example', '-o', "$dir/a.ldif");
 is $rc, 0, 'exported' or diag $err;
 like $err, qr/^exported 23 entries \(\d+ values\)/m, 'with a summary';
 
@@ -65,9 +65,9 @@ is((vorla("admin-pw\n", '-s', "$dir/b.db", 'create'))[0], 0, 'a fresh store');
 ($rc, $out, $err) = vorla(undef, '-s', "$dir/b.db", @admin, 'import', "$dir/a.ldif");
 is $rc, 0, 'imported' or diag $err;
 like $err, qr/^imported 23 entries/m, 'with a summary';
-is((vorla(undef, '-s', "$dir/b.db", 'export', '-b', 'OU=Sales.O=Example', '-o', "$dir/b.ldif"))[0], 0, 'exported again');
+is((vorla(undef, '-s', "$dir/b.db", @admin, 'export', '-b', 'OU=Sales.O=Example', '-o', "$dir/b.ldif"))[0], 0, 'exported again');
 is slurp("$dir/b.ldif"), slurp("$dir/a.ldif"), 'the same LDIF';
-my $b = Vorla::Tree->new(store => "$dir/b.db", context => 'O=Example');
+my $b = Vorla::Tree->new(store => "$dir/b.db", context => 'O=Example', user => 'Admin', password => 'admin-pw');
 my @names = map { $_->dn } $a->search(base => 'OU=Sales')->all;
 is scalar(@names), 23, 'the entries of the subtree';
 is_deeply { map { ($_ => $b->read($_)->as_hash) } @names }, { map { ($_ => $a->read($_)->as_hash) } @names },
@@ -98,7 +98,7 @@ ok $b->exists('CN=u2b.OU=Sales'), 'renamed';
 ($rc, $out, $err) = vorla(undef, '-s', "$dir/b.db", @admin, 'delete', 'CN=u2b.OU=Sales.O=Example', 'CN=nobody.O=Example');
 is $rc, 1, 'deleting what is not there fails';
 like $err, qr/^vorla: removing CN=nobody.O=Example: ERR_NO_SUCH_ENTRY \(-601\)$/m, 'as a shell user reads it';
-($rc, $out) = vorla(undef, '-s', "$dir/b.db", 'search', '-t', '-b', 'OU=Sales.O=Example', '(Surname=Changed)', 'Surname');
+($rc, $out) = vorla(undef, '-s', "$dir/b.db", @admin, 'search', '-t', '-b', 'OU=Sales.O=Example', '(Surname=Changed)', 'Surname');
 is $out, "name\tSurname\nCN=u1.OU=Sales.O=Example\tChanged\n", 'a search as a table';
 is((vorla(undef, 'frobnicate'))[0], 2, 'an unknown command');
 

@@ -28,7 +28,7 @@ sub run_example {
 my ($rc, $out) = run_example('add_users.pl', "$ex/users.csv", 'OU=Sales');
 is $rc, 0, 'fifty users from the CSV file' or diag $out;
 is $out, "50 users added to OU=Sales\n", 'it says so';
-my $tree = Vorla::Tree->new(context => 'O=Example');
+my $tree = Vorla::Tree->new(context => 'O=Example', user => 'CN=Admin', password => 'admin-pw');
 open my $csv, '<', "$ex/users.csv" or die;
 my (undef, @rows) = map { chomp; [split /,/] } <$csv>;
 my ($cn, $given, $surname, $phone, $logins, $group, $password) = @{ $rows[17] };

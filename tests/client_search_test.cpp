@@ -291,7 +291,7 @@ TEST_F(ClientSearch, SmallBuffersGiveEveryObjectOnceOverSeveralParts) {
   for (nuint32 info : {nuint32{DS_ATTRIBUTE_VALUES}, nuint32{DS_ATTRIBUTE_NAMES}}) {
     Query q;
     q.info = info;
-    q.size = 600;
+    q.size = 1000;
     Result parts = Search("OU=Mixed", q);
     ASSERT_EQ(parts.status, 0) << info;
     EXPECT_GT(parts.parts, 3) << info;
@@ -306,7 +306,7 @@ TEST_F(ClientSearch, SmallBuffersGiveEveryObjectOnceOverSeveralParts) {
 
   // With a filter: only the matches, still each once.
   Query f;
-  f.size = 600;
+  f.size = 1000;
   f.filter = Filter({{"Title", SYN_CI_STRING, {"bulk"}}});
   Result bulk = Search("OU=Mixed", f);
   ASSERT_EQ(bulk.status, 0);

@@ -182,9 +182,10 @@ sub _object_info {
     my ($ctx, $names) = ($s->{ctx}, $s->{names});
     my $out = eval { $s->_take_result } or return $@->[0];
     $s->{names_for} = undef;
+    # All attribute names: an entry that can be browsed is there, whichever
+    # of its attributes the identity may compare (none, before a login).
     Vorla::NWDSInitBuf($ctx, DSV_READ, $names);
-    Vorla::NWDSPutAttrName($ctx, $names, 'Object Class');
-    my $iter = Vorla::NWDSRead($ctx, $name, DS_ATTRIBUTE_NAMES, 0, $names, END_ITER, $out);
+    my $iter = Vorla::NWDSRead($ctx, $name, DS_ATTRIBUTE_NAMES, 1, $names, END_ITER, $out);
     my $rc = defined $iter ? 0 : Vorla::GetLastErr();
     Vorla::NWDSCloseIteration($ctx, $iter, DSV_READ) if defined $iter && $iter != END_ITER;
     $s->_give_result($out);
