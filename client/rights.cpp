@@ -2,12 +2,12 @@
  * rights.cpp - effective rights worked out from the ACL values of the tree,
  * their cache, and the checks of the engines (rights.h states the rules).
  *
- * The cache holds, for the current store and generation, each entry's
+ * The cache holds, for the current store and access generation, each entry's
  * parent and parsed ACL, each identity's trustee names, and per identity and
  * entry the rights of each trustee there (what flows on to the children) and
  * the effective Privileges.  An entry's rights are built from its parent's,
- * so a subtree is worked out once from the top.  Any change to the store
- * moves its generation and empties the cache.  Entries asked for directly
+ * so a subtree is worked out once from the top.  A change that rights
+ * depend on moves the store's access generation and empties the cache.  Entries asked for directly
  * are kept only while they are among the last kMaxAskedNodes asked, so a
  * walk over a large container does not grow the cache.
  */
@@ -66,6 +66,7 @@ struct Cache {
   uint64_t generation = 0;
   std::map<EntryId, EntryInfo> entries;
   std::map<EntryId, IdentityInfo> identities;
+  int64_t acl_attr = 0; /* the ACL attribute's id, once looked up */
   size_t nodes = 0;
   /* The (identity, entry) nodes that were asked for directly, oldest
      first: mostly leaves, met once by a walk over a large container.  Only
@@ -109,12 +110,13 @@ nuint32 attr_implied(nuint32 r) {
 /* The cache, emptied when the store or its generation changed. */
 Cache &fresh_cache(Store &store) {
   Cache &c = cache();
-  const uint64_t gen = store.generation();
+  const uint64_t gen = store.access_generation();
   if (c.store != &store || c.path != store.path() || c.generation != gen || c.nodes > kMaxCachedNodes) {
     c.entries.clear();
     c.identities.clear();
     c.asked.clear();
     c.nodes = 0;
+    c.acl_attr = 0;
     c.store = &store;
     c.path = store.path();
     c.generation = gen;
@@ -122,22 +124,33 @@ Cache &fresh_cache(Store &store) {
   return c;
 }
 
+/* The ACL values of an entry come with their equality keys, which begin
+   with the subject's key (schema.h equality_key): the subject is taken from
+   there rather than parsed again. */
 NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out) {
   auto it = c.entries.find(id);
   if (it == c.entries.end()) {
+    if (c.acl_attr == 0) {
+      auto sc = store.schema();
+      if (!sc) return sc.status();
+      const AttrDef *acl = (*sc)->attribute("ACL");
+      if (acl == nullptr) return ERR_INCONSISTENT_DATABASE;
+      c.acl_attr = acl->id;
+    }
     auto e = store.entry(id);
     if (!e) return e.status();
-    auto acl = store.values(id, "ACL");
+    auto acl = store.keyed_values(id, c.acl_attr);
     if (!acl) return acl.status();
     EntryInfo info;
     info.parent = e->parent;
-    for (const StoredValue &sv : *acl) {
-      const Value &v = sv.value;
+    for (const Store::KeyedValue &kv : *acl) {
+      const Value &v = kv.value;
       if (v.texts.size() < 2 || v.nums.empty()) continue;
       AclItem item;
       item.kind = kind_of(v.texts[0]);
       if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
-      item.subject = subject_key(v.texts[1]);
+      const size_t end = kv.key.find('\0');
+      item.subject = end == std::string::npos ? subject_key(v.texts[1]) : kv.key.substr(0, end);
       item.is_mask = item.subject == kMaskKey;
       item.mask = v.nums[0];
       info.acl.push_back(std::move(item));
@@ -326,7 +339,9 @@ void forget_cached_rights() {
   Cache &c = cache();
   c.entries.clear();
   c.identities.clear();
+  c.asked.clear();
   c.nodes = 0;
+  c.acl_attr = 0;
   c.store = nullptr;
 }
 

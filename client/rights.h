@@ -43,9 +43,11 @@
  *     every attribute right; read gives compare; write gives self.
  *
  * Cost: the rights of one identity on one entry are worked out once and kept
- * (with what flows to the entry's children) until the store's generation
- * moves, so a change by any process is seen on the next check.  The cache is
- * used under the directory lock (entries.h).
+ * (with what flows to the entry's children) until the store's access
+ * generation moves (store.h: any write by another process; by this one, a
+ * write to what rights are worked out from), so such a change is seen on the
+ * next check, while other writes (a new entry, a changed telephone number)
+ * keep the cache.  The cache is used under the directory lock (entries.h).
  */
 #ifndef NWC_RIGHTS_H
 #define NWC_RIGHTS_H

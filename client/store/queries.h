@@ -52,6 +52,8 @@ inline constexpr const char* kSubtreePage =
     "SELECT id, parent, path, flags, class FROM entries WHERE path >= ?1 AND path < ?2 ORDER BY path LIMIT ?3";
 inline constexpr const char* kCountSubtree =
     "SELECT count(*) FROM (SELECT 1 FROM entries WHERE path >= ?1 AND path < ?2 LIMIT ?3)";
+inline constexpr const char* kKeyedValues =
+    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
@@ -59,7 +61,7 @@ inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChi
                                            kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
-                                           kSubtreePage,       kKeysOf};
+                                           kSubtreePage,       kKeysOf, kKeyedValues};
 
 }  // namespace nwc::queries
 

@@ -104,6 +104,20 @@ Expected<std::vector<std::string>> Store::keys_of(EntryId id, int64_t attr_id) {
   return out;
 }
 
+Expected<std::vector<Store::KeyedValue>> Store::keyed_values(EntryId id, int64_t attr_id) {
+  StoreStmt q(*this, queries::kKeyedValues);
+  q.bind(1, id).bind(2, attr_id);
+  std::vector<KeyedValue> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) {
+    auto v = decode_value(static_cast<uint32_t>(q.i64(0)), q.blob(1));
+    if (!v) return fail(v.status());
+    out.push_back({std::move(*v), q.blob(2)});
+  }
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
 Expected<bool> Store::has_key(EntryId id, int64_t attr_id, const std::string& key) {
   StoreStmt q(*this, queries::kHasValue);
   const int rc = q.bind(1, id).bind(2, attr_id).bind_blob(3, key).step();

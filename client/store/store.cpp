@@ -225,11 +225,22 @@ uint64_t Store::generation() {
   return (other << 40) ^ own;
 }
 
+uint64_t Store::access_generation() {
+  const uint64_t other = other_writes();
+  return (other << 40) ^ access_writes_;
+}
+
+void Store::note_value_write(const AttrDef& a) {
+  if (ci_equal(a.name, "ACL") || ci_equal(a.name, "Security Equals") || ci_equal(a.name, "Group Membership"))
+    access_written();
+}
+
 void Store::end_transaction() { other_sampled_ = false; }
 
 void Store::rolled_back() {
   forget_names();
   schema_checked_ = false;
+  access_written();
 }
 
 // ---- transactions ----------------------------------------------------------------
@@ -465,6 +476,7 @@ Status Store::bump_schema_version() {
   auto v = meta("schema_version");
   const long long n = v ? std::atoll(v->c_str()) : 0;
   schema_checked_ = false;
+  access_written();
   return set_meta("schema_version", std::to_string(n + 1));
 }
 
