@@ -270,17 +270,24 @@ NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<Request
     if (!r) return ERR_INCONSISTENT_DATABASE;
     rdn = std::move(*r);
   }
-  Transaction tx(*op.store);
-  if (tx.status()) return tx.status();
+  /* Inside the operation's transaction: a failed change undoes them all. */
   const ClassDef *cls = op.schema->class_def(e->cls);
-  for (const RequestAttr &ch : changes)
+  bool removes = false; /* only a change that can take values away can lose a mandatory one */
+  for (const RequestAttr &ch : changes) {
     if (NWDSCCODE st = apply_change(op, *id, *e, cls, rdn, ch)) return st;
+    const AttrDef *a = op.schema->attribute(ch.name);
+    const bool adds_only = ch.change == DS_ADD_ATTRIBUTE || ch.change == DS_ADD_VALUE ||
+                           ch.change == DS_ADDITIONAL_VALUE ||
+                           (ch.change == DS_OVERWRITE_VALUE && a != nullptr && !(a->flags & DS_SINGLE_VALUED_ATTR));
+    removes = removes || !adds_only;
+  }
+  if (!removes) return 0;
   for (const std::string &m : op.schema->mandatory(e->cls)) {
     auto has = op.store->has_attribute(*id, m);
     if (!has) return has.status();
     if (!*has) return ERR_MISSING_MANDATORY;
   }
-  return tx.commit();
+  return 0;
 }
 
 } // namespace

@@ -94,6 +94,7 @@ std::string subject_key(std::string_view s) {
 }
 
 Kind kind_of(std::string_view protected_attr) {
+  if (protected_attr.find('[') == std::string_view::npos) return Kind::named; /* both are bracketed */
   if (ci_equal(protected_attr, kEntryRightsName)) return Kind::entry;
   if (ci_equal(protected_attr, kAllAttrsRightsName) || ci_equal(protected_attr, "[All Attribute Rights]"))
     return Kind::all_attrs;

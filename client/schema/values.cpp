@@ -192,6 +192,7 @@ Value Value::timestamp(uint32_t seconds, uint16_t replica, uint16_t event) {
 }
 
 bool is_special_subject(std::string_view subject) {
+  if (subject.find('[') == std::string_view::npos) return false;  // every one is bracketed
   for (std::string_view s : kSpecialSubjects)
     if (ci_equal(s, subject)) return true;
   return false;

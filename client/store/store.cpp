@@ -230,9 +230,10 @@ uint64_t Store::access_generation() {
   return (other << 40) ^ access_writes_;
 }
 
+// A definition's name is spelt as the base schema spells it, and no other
+// definition has it in another case.
 void Store::note_value_write(const AttrDef& a) {
-  if (ci_equal(a.name, "ACL") || ci_equal(a.name, "Security Equals") || ci_equal(a.name, "Group Membership"))
-    access_written();
+  if (a.name == "ACL" || a.name == "Security Equals" || a.name == "Group Membership") access_written();
 }
 
 void Store::end_transaction() { other_sampled_ = false; }
