@@ -1,7 +1,11 @@
 // The store's lookups for the search engine: ranges of the value index
 // (attribute, equality key, entry) joined to each entry's parent and path
-// key, pages of a subtree in path order, and the keys one entry holds.
-// Each is one index range (queries.h), its cost the size of its result.
+// key, pages of a subtree in path order, the keys one entry holds, and the
+// subordinates whose name can begin with a prefix (a range of the child
+// index by typeless rdn key, and the few with multi-part RDNs).  Each is
+// one index range (queries.h), its cost the size of its result.
+#include <algorithm>
+
 #include "store/queries.h"
 #include "store/sql.h"
 #include "store/store.h"
@@ -132,6 +136,35 @@ Expected<bool> Store::has_attribute(EntryId id, int64_t attr_id) {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   return fail(sql_status(rc));
+}
+
+Expected<std::vector<EntryId>> Store::children_by_value_prefix(EntryId parent, const std::string& prefix) {
+  std::vector<EntryId> out;
+  // Keys beginning with the prefix lie below its successor (none when every
+  // byte is 0xFF).
+  std::string hi = prefix;
+  while (!hi.empty() && static_cast<unsigned char>(hi.back()) == 0xFF) hi.pop_back();
+  if (!hi.empty()) hi.back() = static_cast<char>(static_cast<unsigned char>(hi.back()) + 1);
+  {
+    StoreStmt q(*this, hi.empty() ? queries::kChildrenByValuePrefixOpen : queries::kChildrenByValuePrefix);
+    q.bind(1, parent).bind(2, prefix);
+    if (!hi.empty()) q.bind(3, hi);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) out.push_back(q.i64(0));
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  {
+    const std::string later = "+" + prefix;
+    StoreStmt q(*this, queries::kChildrenWithPluralRdn);
+    q.bind(1, parent);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+      if (q.text(1).find(later) != std::string::npos) out.push_back(q.i64(0));
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
 }
 
 }  // namespace nwc

@@ -65,6 +65,10 @@ CREATE TABLE IF NOT EXISTS entries(
 CREATE INDEX IF NOT EXISTS entries_by_parent ON entries(parent, id);
 CREATE INDEX IF NOT EXISTS entries_by_value_key ON entries(parent, rdn_value_key);
 CREATE INDEX IF NOT EXISTS entries_by_class ON entries(class_key);
+-- The subordinates whose RDN has more than one part (or an escaped plus):
+-- few, and the ones a listing by a name's first letters must look at besides
+-- the range of entries_by_value_key.
+CREATE INDEX IF NOT EXISTS entries_with_plural_rdn ON entries(parent) WHERE instr(rdn_value_key, '+') > 0;
 CREATE TABLE IF NOT EXISTS attr_values(
   id INTEGER PRIMARY KEY,
   entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,

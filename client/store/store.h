@@ -278,6 +278,12 @@ class Store {
   Expected<bool> has_key(EntryId id, int64_t attr_id, const std::string& key);
   Expected<bool> has_attribute(EntryId id, int64_t attr_id);
 
+  // The subordinates of `parent` that can have an RDN value beginning with
+  // `prefix` (folded, without '.', '=', '+', '\\' or blanks): those whose
+  // typeless rdn key begins with it, and those with a multi-part RDN where a
+  // later part does.  A superset of the matches, by id.
+  Expected<std::vector<EntryId>> children_by_value_prefix(EntryId parent, const std::string& prefix);
+
   // ---- passwords --------------------------------------------------------------
   Status set_password(EntryId id, std::string_view password);
   Status clear_password(EntryId id);
