@@ -180,12 +180,21 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   /* The default rights of the class, but for those asked for already (an
      entry restored or imported holds them among its own values). */
   const AttrDef *acl = s.attribute("ACL");
+  std::vector<std::string> asked_acl; /* the keys of the ACL values asked for */
+  for (const auto &[a, vals] : by_attr)
+    if (a == acl)
+      for (const Value &v : vals) {
+        Value n = v;
+        if (Status st = normalise_value(n)) return st;
+        asked_acl.push_back(equality_key(n));
+      }
   for (Value &v : default_acl(s, cls, format_dn(full))) {
-    if (Status st = normalise_value(v)) return st;
-    const std::string k = equality_key(v);
     bool given = false;
-    for (const NewValue &nv : values)
-      given = given || (s.attribute(nv.attr) == acl && equality_key(nv.value) == k);
+    if (!asked_acl.empty()) {
+      if (Status st = normalise_value(v)) return st;
+      const std::string k = equality_key(v);
+      for (const std::string &ak : asked_acl) given = given || ak == k;
+    }
     if (!given) values.push_back({"ACL", std::move(v)});
   }
   auto id = op.store->add_entry(*parent, rdn, cls, values);
