@@ -56,13 +56,19 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
   }
   Op op;
   if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
-  EntryId id = kNoEntry;
-  if (NWDSCCODE st = find_entry(op, object, id)) return st;
-  Privileges rights;
-  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
-  /* The stored encoding is the one a result carries. */
+  auto dn = resolve(op, object);
+  if (!dn) return dn.status();
+  auto found = op.store->find(*dn);
+  if (!found) return found.status();
+  const EntryId id = *found;
+  /* The stored encoding is the one a result carries; the rights take the
+     entry's ACL from these values too. */
   auto values = op.store->encoded_values(id);
   if (!values) return values.status();
+  const KnownEntry known{&*values, false, kNoEntry};
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights, &known)) return st;
+  if (!(rights.entry & DS_ENTRY_BROWSE)) return ERR_NO_SUCH_ENTRY; /* not there for this identity */
   out.info_type = infoType;
   const bool privileges = infoType == DS_EFFECTIVE_PRIVILEGES;
   const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;

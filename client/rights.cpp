@@ -125,36 +125,59 @@ Cache &fresh_cache(Store &store) {
   return c;
 }
 
-/* The ACL values of an entry come with their equality keys, which begin
-   with the subject's key (schema.h equality_key): the subject is taken from
-   there rather than parsed again. */
-NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out) {
+/* The ACL attribute's id. */
+NWDSCCODE acl_attr(Cache &c, Store &store, int64_t &out) {
+  if (c.acl_attr == 0) {
+    auto sc = store.schema();
+    if (!sc) return sc.status();
+    const AttrDef *acl = (*sc)->attribute("ACL");
+    if (acl == nullptr) return ERR_INCONSISTENT_DATABASE;
+    c.acl_attr = acl->id;
+  }
+  out = c.acl_attr;
+  return 0;
+}
+
+/* An ACL value comes with its equality key, which begins with the subject's
+   key (schema.h equality_key): the subject is taken from there rather than
+   parsed again. */
+void add_acl_item(EntryInfo &info, const Value &v, const std::string &key) {
+  if (v.texts.size() < 2 || v.nums.empty()) return;
+  AclItem item;
+  item.kind = kind_of(v.texts[0]);
+  if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
+  const size_t end = key.find('\0');
+  item.subject = end == std::string::npos ? subject_key(v.texts[1]) : key.substr(0, end);
+  item.is_mask = item.subject == kMaskKey;
+  item.mask = v.nums[0];
+  info.acl.push_back(std::move(item));
+}
+
+NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out,
+                     const KnownEntry *known = nullptr) {
   auto it = c.entries.find(id);
   if (it == c.entries.end()) {
-    if (c.acl_attr == 0) {
-      auto sc = store.schema();
-      if (!sc) return sc.status();
-      const AttrDef *acl = (*sc)->attribute("ACL");
-      if (acl == nullptr) return ERR_INCONSISTENT_DATABASE;
-      c.acl_attr = acl->id;
-    }
-    auto e = store.entry(id);
-    if (!e) return e.status();
-    auto acl = store.keyed_values(id, c.acl_attr);
-    if (!acl) return acl.status();
+    int64_t acl = 0;
+    if (NWDSCCODE st = acl_attr(c, store, acl)) return st;
     EntryInfo info;
-    info.parent = e->parent;
-    for (const Store::KeyedValue &kv : *acl) {
-      const Value &v = kv.value;
-      if (v.texts.size() < 2 || v.nums.empty()) continue;
-      AclItem item;
-      item.kind = kind_of(v.texts[0]);
-      if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
-      const size_t end = kv.key.find('\0');
-      item.subject = end == std::string::npos ? subject_key(v.texts[1]) : kv.key.substr(0, end);
-      item.is_mask = item.subject == kMaskKey;
-      item.mask = v.nums[0];
-      info.acl.push_back(std::move(item));
+    if (known != nullptr && known->parent_known) {
+      info.parent = known->parent;
+    } else {
+      auto e = store.entry(id);
+      if (!e) return e.status();
+      info.parent = e->parent;
+    }
+    if (known != nullptr && known->values != nullptr) {
+      for (const Store::EncodedValue &ev : *known->values) {
+        if (ev.attr_id != acl) continue;
+        auto v = decode_value(ev.syntax, ev.data);
+        if (!v) return v.status();
+        add_acl_item(info, *v, ev.key);
+      }
+    } else {
+      auto values = store.keyed_values(id, acl);
+      if (!values) return values.status();
+      for (const Store::KeyedValue &kv : *values) add_acl_item(info, kv.value, kv.key);
     }
     it = c.entries.emplace(id, std::move(info)).first;
   }
@@ -195,13 +218,14 @@ int trustee_index(const IdentityInfo &ii, const std::string &key) {
   return -1;
 }
 
-NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out) {
+NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out,
+                  const KnownEntry *known = nullptr) {
   if (auto it = ii.nodes.find(id); it != ii.nodes.end()) {
     out = &it->second;
     return 0;
   }
   const EntryInfo *info = nullptr;
-  if (NWDSCCODE st = entry_info(c, store, id, info)) return st;
+  if (NWDSCCODE st = entry_info(c, store, id, info, known)) return st;
   const size_t n = ii.trustees.size();
   Node node;
   node.held.assign(n, Held{});
@@ -261,15 +285,16 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
 
 } // namespace
 
-NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out) {
+NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out,
+                           const KnownEntry *known) {
   Cache &c = fresh_cache(store);
   IdentityInfo *ii = nullptr;
   if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
-  const bool known = ii->nodes.count(object) != 0;
+  const bool cached = ii->nodes.count(object) != 0;
   const Node *node = nullptr;
-  if (NWDSCCODE st = node_of(c, store, *ii, object, node)) return st;
+  if (NWDSCCODE st = node_of(c, store, *ii, object, node, known)) return st;
   out = node->privileges;
-  if (!known) {
+  if (!cached) {
     c.asked.emplace_back(who.entry, object);
     if (c.asked.size() > kMaxAskedNodes) {
       const auto [id_of, entry] = c.asked.front();

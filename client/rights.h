@@ -82,8 +82,18 @@ struct Identity {
 };
 inline Identity identity_of(const Op &op) { return Identity{op.ctx.identity_entry}; }
 
+/* What a caller has read of an entry already, so that its rights are worked
+   out without reading it again: its values as encoded_values gives them
+   (its ACL is taken from there) and, when known, its parent. */
+struct KnownEntry {
+  const std::vector<Store::EncodedValue> *values = nullptr;
+  bool parent_known = false;
+  EntryId parent = kNoEntry;
+};
+
 /* Rights of `who` on `object` (cached; see the header comment). */
-NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out);
+NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out,
+                           const KnownEntry *known = nullptr);
 
 /* ---- the checks of the engines: 0, or the status to fail with ----------- */
 /* ERR_NO_SUCH_ENTRY when the context's identity may not browse `object`. */

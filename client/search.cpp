@@ -136,8 +136,16 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   if (!e) return e.status() == ERR_NO_SUCH_ENTRY ? 0 : e.status();
   auto full = full_name(store, *e);
   if (!full) return full.status() == ERR_NO_SUCH_ENTRY ? 0 : full.status();
+  /* The values are read first: the rights take the entry's ACL from them. */
+  std::optional<std::vector<Store::EncodedValue>> values;
+  if (!s.no_attrs) {
+    auto v = store.encoded_values(id);
+    if (!v) return v.status() == ERR_NO_SUCH_ENTRY ? 0 : v.status();
+    values = std::move(*v);
+  }
+  const KnownEntry known{values ? &*values : nullptr, true, e->parent};
   Privileges rights;
-  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights)) return st;
+  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights, &known)) return st;
   /* An entry the identity may not browse, or compare the filter's
      attributes on, does not match. */
   if (!(rights.entry & DS_ENTRY_BROWSE)) return 0;
@@ -151,12 +159,10 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   if (op.schema->is_a(o.entry.cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
   o.subordinates = *subs;
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.entry.cls) + kNumberCost;
-  if (s.no_attrs) {
+  if (!values) {
     exists = true;
     return 0;
   }
-  auto values = store.encoded_values(id);
-  if (!values) return values.status() == ERR_NO_SUCH_ENTRY ? 0 : values.status();
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
   const bool privileges = s.info_type == DS_EFFECTIVE_PRIVILEGES;
   const nuint32 needed = names_only ? DS_ATTR_COMPARE : DS_ATTR_READ;

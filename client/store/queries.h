@@ -17,7 +17,7 @@ inline constexpr const char* kChildrenPage =
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kValuesOfEntry =
-    "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ?";
+    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
 inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";

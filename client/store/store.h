@@ -207,12 +207,13 @@ class Store {
   // All values, grouped by attribute (attributes in the order their first
   // value was stored) and by insertion within an attribute.
   Expected<std::vector<StoredValue>> values(EntryId id);
-  // The same values undecoded: attribute id, syntax and the stored
-  // encoding (schema.h encode_value), in the same order.
+  // The same values undecoded: attribute id, syntax, the stored encoding
+  // (schema.h encode_value) and the equality key, in the same order.
   struct EncodedValue {
     int64_t attr_id = 0;
     uint32_t syntax = 0;
     std::string data;
+    std::string key;
   };
   Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
