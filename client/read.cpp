@@ -15,6 +15,9 @@
  * the caller: the read initialises it for DSV_READ.  Names not known to the
  * schema, or without a value on the entry, are left out; when none of the
  * names asked for is present the read fails with ERR_NO_SUCH_ATTRIBUTE.
+ * allAttrs false with no attrNames buffer reads the entry without attribute
+ * information: a result of no attributes.  A name ending at an alias reads
+ * the aliased entry when the context dereferences aliases.
  */
 #include "call.h"
 #include "entries.h"
@@ -40,21 +43,21 @@ struct PendingRead : IterationState {
 NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    bool allAttrs, pBuf_T attrNames, PendingRead &out) {
   std::vector<std::string> wanted;
-  if (!allAttrs) {
-    if (attrNames == nullptr) return ERR_NULL_POINTER;
+  const bool none = !allAttrs && attrNames == nullptr; /* the entry alone */
+  if (!allAttrs && !none) {
     std::vector<RequestAttr> req;
     if (NWDSCCODE st = request_attrs(attrNames, DSV_READ, req)) return st;
     for (auto &r : req) wanted.push_back(fold_case(r.name));
   }
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
-  auto dn = resolve(op, object);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
+  EntryId found = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, object, found)) return st;
+  const EntryId *id = &found;
   auto values = op.store->values(*id);
   if (!values) return values.status();
   out.info_type = infoType;
+  if (none) return 0;
   for (const StoredValue &sv : *values) {
     const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
     if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
