@@ -3,6 +3,8 @@
  */
 #include "aliases.h"
 
+#include "rights.h"
+
 namespace nwc {
 
 bool is_alias(const Schema &schema, const Entry &e) {
@@ -45,7 +47,10 @@ NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryId &id) {
   int hops = 0;
   if (found) {
     id = *found;
-    return deref && leaf == Leaf::follow ? follow(op, id, hops) : 0;
+    if (NWDSCCODE st = check_browse(op, id)) return st;
+    if (!deref || leaf != Leaf::follow) return 0;
+    if (NWDSCCODE st = follow(op, id, hops)) return st;
+    return id == *found ? 0 : check_browse(op, id);
   }
   if (found.status() != ERR_NO_SUCH_ENTRY || !deref) return found.status();
   /* Walked from [Root] down, an alias among the containers is followed. */
@@ -58,6 +63,7 @@ NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryId &id) {
   }
   if (leaf == Leaf::follow)
     if (NWDSCCODE st = follow(op, cur, hops)) return st;
+  if (NWDSCCODE st = check_browse(op, cur)) return st;
   id = cur;
   return 0;
 }

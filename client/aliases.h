@@ -18,6 +18,8 @@
  *  - An alias of an alias is followed too, at most kMaxAliasHops times;
  *    a longer chain or a loop is ERR_ALIAS_OF_AN_ALIAS.
  *  - An alias whose object does not exist resolves to ERR_NO_SUCH_ENTRY.
+ *  - The entry found (and an alias it was reached through) must be one the
+ *    context's identity may browse; otherwise the name is ERR_NO_SUCH_ENTRY.
  */
 #ifndef NWC_ALIASES_H
 #define NWC_ALIASES_H

@@ -10,6 +10,7 @@
 #include "iteration.h"
 #include "names_api.h"
 #include "rename.h"
+#include "rights.h"
 #include "streams.h"
 
 extern "C" {
@@ -143,15 +144,15 @@ NWDSCCODE NWDSRemSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom
 NWDSCCODE NWDSGetEffectiveRights(NWDSContextHandle context, const nstr8 *subjectName,
                                  const nstr8 *objectName, const nstr8 *attrName,
                                  nuint32 *privileges) {
-  NWC_TODO(context, subjectName, objectName, attrName, out(privileges));
+  NWC_CALL(get_effective_rights, context, subjectName, objectName, attrName, out(privileges));
 }
 
 NWDSCCODE NWDSListAttrsEffectiveRights(NWDSContextHandle context, const nstr8 *objectName,
                                        const nstr8 *subjectName, nbool8 allAttrs,
                                        pBuf_T attrNames, nint32 *iterationHandle,
                                        pBuf_T privilegeInfo) {
-  NWC_TODO(context, objectName, subjectName, allAttrs, opt(attrNames), io(iterationHandle),
-           privilegeInfo);
+  NWC_CALL(list_attrs_effective_rights, context, objectName, opt(subjectName), allAttrs,
+           opt(attrNames), io(iterationHandle), privilegeInfo);
 }
 
 /* ---- streams ------------------------------------------------------------------- */

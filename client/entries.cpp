@@ -33,6 +33,7 @@
 
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -115,6 +116,7 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   EntryId parent_id = kNoEntry;
   if (NWDSCCODE st = find_dn(op, dn->parent(), Leaf::follow, parent_id)) return st;
   const EntryId *parent = &parent_id;
+  if (NWDSCCODE st = check_entry(op, *parent, DS_ENTRY_ADD)) return st;
   auto parent_entry = op.store->entry(*parent);
   if (!parent_entry) return parent_entry.status();
 
@@ -128,12 +130,15 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
     if (it == by_attr.end()) it = by_attr.insert(by_attr.end(), {a, {}});
     it->second.insert(it->second.end(), ra.values.begin(), ra.values.end());
   }
+  const AttrDef *object_class = s.attribute("Object Class");
   std::vector<Value> classes;
   for (const auto &[a, values] : by_attr)
-    if (same_name(a->name, "Object Class")) classes = values;
+    if (a == object_class) classes = values;
   std::string cls;
   if (NWDSCCODE st = base_class_of(s, classes, cls)) return st;
   if (!s.may_contain(parent_entry->cls, cls)) return ERR_ILLEGAL_CONTAINMENT;
+  const ClassDef *cdef = s.class_def(cls);
+  if (cdef == nullptr) return ERR_NO_SUCH_CLASS;
 
   Rdn rdn = dn->rdns.front();
   const std::vector<std::string> naming = s.naming(cls);
@@ -150,7 +155,7 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   std::vector<NewValue> values;
   for (const auto &[a, vals] : by_attr) {
     if (a->flags & DS_READ_ONLY_ATTR) return ERR_NO_ACCESS;
-    if (!s.allows(cls, a->name)) return ERR_ILLEGAL_ATTRIBUTE;
+    if (!s.allows(*cdef, *a)) return ERR_ILLEGAL_ATTRIBUTE;
     std::vector<std::string> keys;
     for (const Value &v : vals) {
       if (v.syntax != a->syntax) return ERR_SYNTAX_VIOLATION;
@@ -163,31 +168,51 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
     }
     if ((a->flags & DS_SINGLE_VALUED_ATTR) && vals.size() > 1) return ERR_CANT_HAVE_MULTIPLE_VALUES;
   }
-  for (const std::string &m : s.mandatory(cls)) {
-    if (same_name(m, "Object Class")) continue;
+  const std::vector<std::string> mandatory_names = s.mandatory(cls);
+  const std::vector<const AttrDef *> &mandatory = s.mandatory_defs(*cdef);
+  for (size_t i = 0; i < mandatory.size(); ++i) {
+    const AttrDef *m = mandatory[i];
+    if (m != nullptr && m == object_class) continue;
     bool present = false;
-    for (const Ava &ava : rdn.avas) present = present || same_name(ava.type, m);
-    for (const auto &[a, vals] : by_attr) present = present || (same_name(a->name, m) && !vals.empty());
+    for (const Ava &ava : rdn.avas) present = present || same_name(ava.type, mandatory_names[i]);
+    for (const auto &[a, vals] : by_attr) present = present || (a == m && !vals.empty());
     if (!present) return ERR_MISSING_MANDATORY;
+  }
+  Dn full = *dn;
+  full.rdns.front() = rdn;
+  /* The default rights of the class, but for those asked for already (an
+     entry restored or imported holds them among its own values). */
+  const AttrDef *acl = s.attribute("ACL");
+  for (Value &v : default_acl(s, cls, format_dn(full))) {
+    if (Status st = normalise_value(v)) return st;
+    const std::string k = equality_key(v);
+    bool given = false;
+    for (const NewValue &nv : values)
+      given = given || (s.attribute(nv.attr) == acl && equality_key(nv.value) == k);
+    if (!given) values.push_back({"ACL", std::move(v)});
   }
   auto id = op.store->add_entry(*parent, rdn, cls, values);
   return id ? 0 : id.status();
 }
 
-NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const Rdn &rdn, const RequestAttr &ch) {
+NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, const Rdn &rdn,
+                       const RequestAttr &ch) {
   const Schema &s = *op.schema;
   Store &st = *op.store;
   const AttrDef *a = s.attribute(ch.name);
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
   if (a->flags & DS_READ_ONLY_ATTR) return ERR_NO_ACCESS;
-  if (same_name(a->name, "Object Class")) return ERR_OBJECT_CLASS_VIOLATION;
+  if (NWDSCCODE r = check_change(op, id, a->name, ch.change, ch.values)) return r;
+  if (a == s.attribute("Object Class")) return ERR_OBJECT_CLASS_VIOLATION;
   for (const Value &v : ch.values)
     if (v.syntax != a->syntax) return ERR_SYNTAX_VIOLATION;
   const bool adds = ch.change == DS_ADD_ATTRIBUTE || ch.change == DS_ADD_VALUE ||
                     ch.change == DS_ADDITIONAL_VALUE || ch.change == DS_OVERWRITE_VALUE;
-  if (adds && !s.allows(e.cls, a->name)) return ERR_ILLEGAL_ATTRIBUTE;
-  auto existing = st.values(id, a->name);
-  if (!existing) return existing.status();
+  if (adds && !(cls != nullptr ? s.allows(*cls, *a) : s.allows(e.cls, a->name)))
+    return ERR_ILLEGAL_ATTRIBUTE;
+  auto present = st.has_attribute(id, a->name);
+  if (!present) return present.status();
+  const bool has_values = *present;
   auto add_all = [&]() -> NWDSCCODE {
     for (const Value &v : ch.values)
       if (Status r = st.add_value(id, a->name, v)) return r;
@@ -195,12 +220,12 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const Rdn &rdn, const
   };
   switch (ch.change) {
   case DS_ADD_ATTRIBUTE:
-    if (!existing->empty()) return ERR_ATTRIBUTE_ALREADY_EXISTS;
+    if (has_values) return ERR_ATTRIBUTE_ALREADY_EXISTS;
     return add_all();
   case DS_ADD_VALUE:
     return add_all();
   case DS_ADDITIONAL_VALUE:
-    if (existing->empty()) return ERR_NO_SUCH_ATTRIBUTE;
+    if (!has_values) return ERR_NO_SUCH_ATTRIBUTE;
     return add_all();
   case DS_OVERWRITE_VALUE:
     for (const Value &v : ch.values) {
@@ -217,7 +242,7 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const Rdn &rdn, const
     return 0;
   case DS_REMOVE_ATTRIBUTE:
   case DS_CLEAR_ATTRIBUTE:
-    if (is_naming_attr(rdn, *a) && !existing->empty()) return ERR_CANT_REMOVE_NAMING_VALUE;
+    if (is_naming_attr(rdn, *a) && has_values) return ERR_CANT_REMOVE_NAMING_VALUE;
     if (ch.change == DS_REMOVE_ATTRIBUTE) return st.remove_attribute(id, a->name);
     return st.clear_attribute(id, a->name);
   case DS_REMOVE_VALUE:
@@ -248,12 +273,13 @@ NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<Request
   }
   Transaction tx(*op.store);
   if (tx.status()) return tx.status();
+  const ClassDef *cls = op.schema->class_def(e->cls);
   for (const RequestAttr &ch : changes)
-    if (NWDSCCODE st = apply_change(op, *id, *e, rdn, ch)) return st;
+    if (NWDSCCODE st = apply_change(op, *id, *e, cls, rdn, ch)) return st;
   for (const std::string &m : op.schema->mandatory(e->cls)) {
-    auto vals = op.store->values(*id, m);
-    if (!vals) return vals.status();
-    if (vals->empty()) return ERR_MISSING_MANDATORY;
+    auto has = op.store->has_attribute(*id, m);
+    if (!has) return has.status();
+    if (!*has) return ERR_MISSING_MANDATORY;
   }
   return tx.commit();
 }
@@ -270,6 +296,19 @@ NWDSCCODE begin_op(NWDSContextHandle context, Op &op) {
   auto store = current_store();
   if (!store) return store.status();
   op.store = *store;
+  auto schema = op.store->schema();
+  if (!schema) return schema.status();
+  op.schema = *schema;
+  return 0;
+}
+
+NWDSCCODE begin_op(NWDSContextHandle context, Op &op, Transaction::Kind kind) {
+  if (NWDSCCODE st = context_snapshot(context, op.ctx)) return st;
+  auto store = current_store();
+  if (!store) return store.status();
+  op.store = *store;
+  op.tx = std::make_unique<Transaction>(*op.store, kind);
+  if (NWDSCCODE st = op.tx->status()) return st;
   auto schema = op.store->schema();
   if (!schema) return schema.status();
   op.schema = *schema;
@@ -306,8 +345,9 @@ NWDSCCODE add_object(NWDSContextHandle context, const nstr8 *objectName,
   return multi_part(context, iterationHandle, more != 0, objectInfo, DSV_ADD_ENTRY,
                     [&](const std::vector<RequestAttr> &attrs) -> NWDSCCODE {
                       Op op;
-                      if (NWDSCCODE st = begin_op(context, op)) return st;
-                      return apply_add(op, objectName, attrs);
+                      if (NWDSCCODE st = begin_op(context, op, Transaction::kWrite)) return st;
+                      if (NWDSCCODE st = apply_add(op, objectName, attrs)) return st;
+                      return op.tx->commit();
                     });
 }
 
@@ -317,8 +357,9 @@ NWDSCCODE modify_object(NWDSContextHandle context, const nstr8 *objectName,
   return multi_part(context, iterationHandle, more != 0, changes, DSV_MODIFY_ENTRY,
                     [&](const std::vector<RequestAttr> &attrs) -> NWDSCCODE {
                       Op op;
-                      if (NWDSCCODE st = begin_op(context, op)) return st;
-                      return apply_modify(op, objectName, attrs);
+                      if (NWDSCCODE st = begin_op(context, op, Transaction::kWrite)) return st;
+                      if (NWDSCCODE st = apply_modify(op, objectName, attrs)) return st;
+                      return op.tx->commit();
                     });
 }
 
@@ -331,6 +372,7 @@ NWDSCCODE remove_object(NWDSContextHandle context, const nstr8 *object) {
   if (dn->is_root()) return ERR_INVALID_REQUEST;
   EntryId id = kNoEntry;
   if (NWDSCCODE st = find_dn(op, *dn, Leaf::itself, id)) return st;
+  if (NWDSCCODE st = check_entry(op, id, DS_ENTRY_DELETE)) return st;
   Transaction tx(*op.store);
   if (tx.status()) return tx.status();
   auto full = op.store->dn_of(id);
@@ -354,6 +396,7 @@ NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T b
   const EntryId *id = &found;
   const AttrDef *a = op.schema->attribute(req[0].name);
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
+  if (NWDSCCODE st = check_attr(op, *id, a->name, DS_ATTR_COMPARE)) return st;
   const Value &v = req[0].values[0];
   const SyntaxDef *sd = syntax(a->syntax);
   if (v.syntax != a->syntax || sd == nullptr || sd->equality == Match::None)

@@ -7,7 +7,13 @@
  * (store.h) under the schema's rules, and changes the store in one
  * transaction: a failed operation changes nothing.
  *
- * Rights are not checked yet: every context may do everything.
+ * Every operation checks the rights of the context's identity (rights.h):
+ * an entry it may not browse is not there (ERR_NO_SUCH_ENTRY, find_entry
+ * included); add needs add on the parent, remove delete on the entry, modify
+ * write on each attribute changed (or self, for adding or removing only the
+ * identity's own name), a read read and a compare compare on the attribute;
+ * a missing right is ERR_NO_ACCESS and changes nothing.  A new User gets the
+ * ACL values of default_acl() besides those asked for.
  *
  * Status codes chosen where the published documentation leaves one:
  *  - a parent container or entry that does not exist: ERR_NO_SUCH_ENTRY;
@@ -54,12 +60,19 @@ struct Op {
   Context ctx;
   Store *store = nullptr;
   std::shared_ptr<const Schema> schema;
+  std::unique_ptr<Transaction> tx; /* when begun with a transaction kind */
 };
 NWDSCCODE begin_op(NWDSContextHandle context, Op &op);
+/* The same inside one transaction opened before anything is read, so that
+   the whole operation sees one state of the store and takes the store's
+   locks once.  A write operation ends it with op.tx->commit(); left open,
+   it is rolled back when the Op goes. */
+NWDSCCODE begin_op(NWDSContextHandle context, Op &op, Transaction::Kind kind);
 /* A name as the context resolves it. */
 Expected<Dn> resolve(const Op &op, const char *name);
 /* The entry a name resolves to through the context (ERR_NO_SUCH_ENTRY when
-   none), aliases dereferenced by the context's flags (aliases.h). */
+   none, or when the context's identity may not browse it), aliases
+   dereferenced by the context's flags (aliases.h). */
 NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id);
 
 /* One attribute of a request: its name, the change (for modify) and the

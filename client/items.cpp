@@ -41,6 +41,7 @@
 #include <array>
 #include <cstring>
 
+#include "filter.h"
 #include "records.h"
 
 namespace nwc {
@@ -90,6 +91,25 @@ NWDSCCODE check_attr_name(const nstr8 *name) {
   if (*name == '\0') return ERR_INVALID_DS_NAME;
   if (count_chars(name) > MAX_SCHEMA_NAME_CHARS) return ERR_ATTR_NAME_TOO_LONG;
   return 0;
+}
+
+/* A filter written as text rides in a filter buffer as one attribute name
+   beginning with "(" (filter.h); such a name may be long. */
+constexpr size_t kMaxFilterText = 65536;
+bool is_filter_text(nuint32 verb, const nstr8 *name) {
+  return verb == DSV_SEARCH_FILTER && name[0] == '(' && std::strlen(name) <= kMaxFilterText;
+}
+
+/* In a filter, a string value may hold `*` wildcards: its syntax is checked
+   on the text without them (a value of stars alone is any value). */
+Value filter_pattern_checked(nuint32 verb, const Value &v) {
+  if (verb != DSV_SEARCH_FILTER || !is_string_syntax(v.syntax) || v.texts.size() != 1 ||
+      v.texts[0].find('*') == std::string::npos)
+    return v;
+  Value w = v;
+  w.texts[0].erase(std::remove(w.texts[0].begin(), w.texts[0].end(), '*'), w.texts[0].end());
+  if (w.texts[0].find_first_not_of(" \t") == std::string::npos) w.texts[0] = v.syntax == SYN_NU_STRING ? "0" : "a";
+  return w;
 }
 
 /* Copies `s` with its zero byte into an area of `limit` bytes; a text too
@@ -162,7 +182,8 @@ bool reader_allowed(Reader r, nuint32 verb) {
     return in(verb, {DSV_READ, DSV_SEARCH, DSV_LIST, DSV_READ_REFERENCES, DSV_READ_ATTR_DEF,
                      DSV_READ_SYNTAXES, DSV_GET_EFFECTIVE_RIGHTS, DSV_BACKUP_ENTRY, DSV_INSPECT_ENTRY});
   case Reader::attr_value:
-    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES, DSV_BACKUP_ENTRY, DSV_INSPECT_ENTRY});
+    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES, DSV_BACKUP_ENTRY, DSV_INSPECT_ENTRY,
+                     DSV_GET_EFFECTIVE_RIGHTS});
   case Reader::class_def_count:
   case Reader::class_def:
     return verb == DSV_READ_CLASS_DEF;
@@ -395,7 +416,8 @@ NWDSCCODE put_attr_name(NWDSContextHandle context, pBuf_T buf, const nstr8 *attr
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Buffer *b;
   if (NWDSCCODE st = writable(buf, Writer::attr_name, b)) return st;
-  if (NWDSCCODE st = check_attr_name(attrName)) return st;
+  if (!is_filter_text(b->verb, attrName))
+    if (NWDSCCODE st = check_attr_name(attrName)) return st;
   Item it;
   it.tag = tag::ATTR_NAME;
   it.name = attrName;
@@ -440,7 +462,7 @@ NWDSCCODE put_attr_val(NWDSContextHandle context, pBuf_T buf, nuint32 syntaxID,
   if (NWDSCCODE st = record_to_value(syntaxID, attrVal, v)) return st;
   if (resolve_value_names(v, ctx) != 0) return ERR_SYNTAX_VIOLATION;
   if (Status st = normalise_value(v)) return st;
-  if (Status st = check_syntax(v)) return st;
+  if (Status st = check_syntax(filter_pattern_checked(b->verb, v))) return st;
   const std::string enc = encode_value(v);
   Item it;
   it.tag = tag::VALUE;

@@ -58,6 +58,10 @@
  * bytes, little-endian) then its ASN.1 id bytes.  Read with NWDSGetAttrName
  * (name, 0, syntax id), as syntaxes are.
  *
+ * Effective rights (DSV_GET_EFFECTIVE_RIGHTS, NWDSListAttrsEffectiveRights)
+ * and reads and searches with DS_EFFECTIVE_PRIVILEGES: each attribute is an
+ * ATTR with one RESULT_VALUE of syntax SYN_INTEGER, the privileges.
+ *
  * Partitions of a server (DSV_LIST_PARTITIONS):
  *   SERVER            name: the server's full typed name; number: the
  *                     partitions in this part              (NWDSGetServerName)
@@ -139,7 +143,10 @@ Dn name_context_of(const Context &ctx);
 
 /* ---- result writer ------------------------------------------------------------ */
 /* Fills a result buffer up to its budget.  Each add_ call either adds its
-   item or, when the item does not fit, adds nothing and returns false. */
+   item or, when the item does not fit, adds nothing and returns false; a
+   budget smaller than the first item (a buffer of 1 to 3 bytes) leaves the
+   result empty, and nothing written later refers to an item that is not
+   there. */
 class ResultWriter {
 public:
   /* Resets `buf` for `verb` and marks it a result. */
@@ -174,8 +181,15 @@ public:
   /* The server of a DSV_LIST_PARTITIONS result, then its partitions. */
   bool add_server(const std::string &full_name, nuint32 partitions);
   bool add_partition(const std::string &full_root_name, nuint32 replica_type);
-  /* Sets the number of an item already written (a count known only later). */
-  void set_number(size_t index, nuint32 n) { buf_.items[index].number = n; }
+  /* Sets the number of an item already written (a count known only later).
+     An index this writer has not written (the item did not fit the budget)
+     is refused: nothing changes and the answer is false. */
+  bool set_number(size_t index, nuint32 n) {
+    if (index >= buf_.items.size()) return false;
+    buf_.items[index].number = n;
+    return true;
+  }
+  /* The index the next item added will have. */
   size_t next_index() const { return buf_.items.size(); }
   static size_t attr_cost(const std::string &name) { return name_cost(name) + 2 * kNumberCost; }
 

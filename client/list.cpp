@@ -24,6 +24,10 @@
  * last part hands back NO_MORE_ITERATIONS; a part is never empty unless the
  * whole listing is (an empty container: a count of 0).
  *
+ * Rights (rights.h): a container the context's identity may not browse is
+ * ERR_NO_SUCH_ENTRY, and subordinates it may not browse are neither given
+ * nor counted.
+ *
  * Filters (NWDSListByClassAndName, NWDSGetCountByClassAndName): a class
  * name keeps the subordinates whose base class it is, case-insensitively; a
  * subordinate name keeps those whose RDN matches it, case-insensitively,
@@ -48,6 +52,7 @@
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -164,6 +169,11 @@ NWDSCCODE fill(const Op &op, PendingList &l, Buffer &buf, bool &more) {
   if (!parent_dn) return parent_dn.status() == ERR_NO_SUCH_ENTRY ? 0 : parent_dn.status();
   nuint32 given = 0;
   NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &rdn, NWDSCCODE &err) {
+    if (NWDSCCODE r = check_browse(op, e.id)) {
+      if (r == ERR_NO_SUCH_ENTRY) return true; /* not there for this identity */
+      err = r;
+      return false;
+    }
     Dn dn;
     dn.rdns.reserve(parent_dn->rdns.size() + 1);
     dn.rdns.push_back(rdn);
@@ -267,9 +277,11 @@ NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *object
   Transaction tx(*op.store, Transaction::kRead);
   if (tx.status()) return tx.status();
   nint32 n = 0;
-  if (NWDSCCODE st = walk(*op.store, l, [&](const Entry &, const Rdn &, NWDSCCODE &) {
-        ++n;
-        return true;
+  if (NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &, NWDSCCODE &err) {
+        NWDSCCODE r = check_browse(op, e.id);
+        if (r == 0) ++n;
+        else if (r != ERR_NO_SUCH_ENTRY) err = r;
+        return r == 0 || r == ERR_NO_SUCH_ENTRY;
       }))
     return st;
   *count = n;

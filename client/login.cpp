@@ -9,6 +9,7 @@
 
 #include "context.h"
 #include "entries.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -118,6 +119,7 @@ NWDSCCODE generate_object_key_pair(NWDSContextHandle context, const nstr8 *objec
   Op op;
   EntryId id = kNoEntry;
   if (NWDSCCODE st = find_object(context, objectName, op, id)) return st;
+  if (NWDSCCODE st = check_entry(op, id, DS_ENTRY_SUPERVISOR)) return st;
   return store_password(*op.store, id, objectPassword);
 }
 

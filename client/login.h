@@ -30,7 +30,10 @@
  *
  * NWDSGenerateObjectKeyPair sets the object's password (an empty one removes
  * it); no key pair is made or stored: nothing in this library uses one.
- * Rights are not checked yet: any context may change any password.
+ * Rights (rights.h): NWDSGenerateObjectKeyPair needs the supervisor right on
+ * the object (ERR_NO_ACCESS otherwise, nothing changed); changing a password
+ * with the old one needs no right beyond finding the object.  Names must
+ * be of objects the context's identity may browse, as everywhere.
  */
 #ifndef NWC_LOGIN_H
 #define NWC_LOGIN_H

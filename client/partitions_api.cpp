@@ -11,6 +11,7 @@
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -33,12 +34,14 @@ Expected<bool> is_partition_root(Store &store, EntryId id) {
   return false;
 }
 
-/* An existing partition, named by its root. */
+/* An existing partition, named by its root, that the context's identity
+   supervises (ERR_NO_ACCESS otherwise). */
 NWDSCCODE find_partition(const Op &op, const nstr8 *name, EntryId &id) {
   if (NWDSCCODE st = find_entry(op, name, id)) return st;
   auto is_root = is_partition_root(*op.store, id);
   if (!is_root) return is_root.status();
-  return *is_root ? 0 : ERR_NOT_ROOT_PARTITION;
+  if (!*is_root) return ERR_NOT_ROOT_PARTITION;
+  return check_entry(op, id, DS_ENTRY_SUPERVISOR);
 }
 
 /* The partition and server of a replica call; the server need not hold a
@@ -146,6 +149,7 @@ NWDSCCODE add_partition(NWDSContextHandle context, const nstr8 *server,
   EntryId srv = kNoEntry, root = kNoEntry;
   if (NWDSCCODE st = find_server(op, server, srv)) return st;
   if (NWDSCCODE st = find_entry(op, partitionRoot, root)) return st;
+  if (NWDSCCODE st = check_entry(op, root, DS_ENTRY_SUPERVISOR)) return st;
   Transaction tx(*op.store);
   if (tx.status()) return tx.status();
   Replica master;
@@ -193,6 +197,7 @@ NWDSCCODE split_partition(NWDSContextHandle context, const nstr8 *subordinatePar
   if (NWDSCCODE st = start(context, op)) return st;
   EntryId root = kNoEntry;
   if (NWDSCCODE st = find_entry(op, subordinatePartition, root)) return st;
+  if (NWDSCCODE st = check_entry(op, root, DS_ENTRY_SUPERVISOR)) return st;
   Transaction tx(*op.store);
   if (tx.status()) return tx.status();
   auto holder = op.store->partition_of(root);

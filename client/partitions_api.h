@@ -42,6 +42,11 @@
  *    call, so none is ever in progress: ERR_CANNOT_ABORT for an existing
  *    partition.
  *
+ * Rights (rights.h): every operation on a partition or its replicas needs
+ * the supervisor right on the partition root (adding or splitting off a
+ * partition: on the entry that becomes its root); ERR_NO_ACCESS otherwise.
+ * Listing partitions and finding an entry's partition root need none.
+ *
  * Status codes chosen where the published documentation leaves one:
  *  - a name that does not exist: ERR_NO_SUCH_ENTRY; a server name that is
  *    not an NCP Server: ERR_NO_SERVER_FOUND;

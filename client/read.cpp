@@ -10,8 +10,13 @@
  * cut is given again under its name in the next part with the rest.
  *
  * DS_ATTRIBUTE_NAMES gives each attribute with a value count of 0 and its
- * syntax id; DS_ATTRIBUTE_VALUES the values too.  The other information
- * types are not built yet.  The result buffer need not be initialised by
+ * syntax id; DS_ATTRIBUTE_VALUES the values too; DS_EFFECTIVE_PRIVILEGES
+ * each attribute with one value of syntax SYN_INTEGER, the privileges the
+ * context's identity holds on it (rights.h), attributes it holds none on
+ * left out.  Values need the read right, names the compare right: an
+ * attribute without it is left out of an all-attributes read, and naming
+ * one is ERR_NO_ACCESS.  An entry the identity may not browse is
+ * ERR_NO_SUCH_ENTRY.  The other information types are not built yet.  The result buffer need not be initialised by
  * the caller: the read initialises it for DSV_READ.  Names not known to the
  * schema, or without a value on the entry, are left out; when none of the
  * names asked for is present the read fails with ERR_NO_SUCH_ATTRIBUTE.
@@ -23,10 +28,13 @@
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
 namespace {
+
+using EncodedValue = Store::EncodedValue;
 
 struct PendingRead : IterationState {
   struct Attr {
@@ -50,36 +58,57 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
     for (auto &r : req) wanted.push_back(fold_case(r.name));
   }
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
-  EntryId found = kNoEntry;
-  if (NWDSCCODE st = find_entry(op, object, found)) return st;
-  const EntryId *id = &found;
-  auto values = op.store->values(*id);
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
+  EntryId id = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, object, id)) return st;
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
+  /* The stored encoding is the one a result carries. */
+  auto values = op.store->encoded_values(id);
   if (!values) return values.status();
   out.info_type = infoType;
   if (none) return 0;
-  for (const StoredValue &sv : *values) {
-    const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
-    if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
-    if (!allAttrs) {
-      bool asked = false;
-      for (const auto &w : wanted) asked = asked || w == fold_case(a->name);
-      if (!asked) continue;
+  const bool privileges = infoType == DS_EFFECTIVE_PRIVILEGES;
+  const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;
+  const AttrDef *last = nullptr;
+  bool last_given = false;
+  for (EncodedValue &v : *values) {
+    if (last == nullptr || v.attr_id != last->id) {
+      last = op.schema->attribute_by_id(v.attr_id);
+      last_given = last != nullptr && !(last->flags & DS_HIDDEN_ATTR);
+      if (last_given && !allAttrs) {
+        bool asked = false;
+        const std::string key = fold_case(last->name);
+        for (const auto &w : wanted) asked = asked || w == key;
+        last_given = asked;
+      }
+      if (!last_given) continue;
+      const nuint32 held = rights.attr(last->name);
+      if (privileges ? held == 0 : (held & needed) != needed) {
+        if (!allAttrs && !privileges) return ERR_NO_ACCESS;
+        last_given = false;
+        continue;
+      }
+      if (privileges) {
+        out.attrs.push_back({last->name, SYN_INTEGER,
+                             {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}, 0});
+        last_given = false; /* one value per attribute */
+        continue;
+      }
+      out.attrs.push_back({last->name, last->syntax, {}, 0});
     }
-    if (out.attrs.empty() || out.attrs.back().name != a->name)
-      out.attrs.push_back({a->name, a->syntax, {}, 0});
-    out.attrs.back().values.push_back(encode_value(sv.value));
+    if (last_given) out.attrs.back().values.push_back(std::move(v.data));
   }
   if (!allAttrs && !wanted.empty() && out.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   return 0;
 }
 
-/* Writes the next part of `r` into `buf`; false when not one item fitted
-   although some remained. */
+/* Writes the next part of `r` into `buf`; false when the buffer cannot hold
+   the attribute count, or not one attribute fitted although some remained. */
 bool fill(PendingRead &r, Buffer &buf) {
   ResultWriter w(buf, DSV_READ);
   const size_t count_at = w.next_index();
-  w.add_count(tag::ATTR_COUNT, 0);
+  if (!w.add_count(tag::ATTR_COUNT, 0)) return false; /* not even the count fits */
   nuint32 given = 0;
   const bool names_only = r.info_type == DS_ATTRIBUTE_NAMES;
   while (r.next < r.attrs.size()) {
@@ -116,7 +145,9 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
   std::lock_guard<std::recursive_mutex> g(directory_lock());
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
-  if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return NOT_BUILT;
+  if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES &&
+      infoType != DS_EFFECTIVE_PRIVILEGES)
+    return NOT_BUILT;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = take_iteration(DSV_READ, context, *iterationHandle, state)) return st;

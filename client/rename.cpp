@@ -20,6 +20,11 @@
  * a destination parent given through an alias, are dereferenced by the
  * context's flags (aliases.h).
  *
+ * Rights (rights.h): renaming needs rename on the entry; moving needs rename
+ * on the entry and add on the destination parent; adding or removing a
+ * security equivalence needs write on the "Security Equals" of the object
+ * made equal.  A missing right is ERR_NO_ACCESS and changes nothing.
+ *
  * Status codes:
  *  - the entry, the destination parent or a security equivalence partner
  *    that does not exist: ERR_NO_SUCH_ENTRY;
@@ -42,6 +47,7 @@
 #include "aliases.h"
 #include "entries.h"
 #include "names_follow.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -86,6 +92,11 @@ NWDSCCODE relocate(Op &op, EntryId id, EntryId parent, Rdn rdn, bool delete_old)
   if (id == st.root_id()) return ERR_INVALID_REQUEST;
   auto e = st.entry(id);
   if (!e) return e.status();
+  if (NWDSCCODE r = check_entry(op, id, DS_ENTRY_RENAME)) return r;
+  if (parent != e->parent) {
+    if (NWDSCCODE r = check_browse(op, parent)) return r;
+    if (NWDSCCODE r = check_entry(op, parent, DS_ENTRY_ADD)) return r;
+  }
   auto old_rdn = parse_rdn(e->rdn);
   if (!old_rdn) return ERR_INCONSISTENT_DATABASE;
   if (NWDSCCODE r = type_rdn(s, *e, *old_rdn, rdn)) return r;
@@ -154,6 +165,7 @@ NWDSCCODE security_equiv(NWDSContextHandle context, const char *from, const char
   Value from_v, to_v;
   if (NWDSCCODE r = dn_value(st, from_id, from_v)) return r;
   if (NWDSCCODE r = dn_value(st, to_id, to_v)) return r;
+  if (NWDSCCODE r = check_attr(op, from_id, kSecurityEquals, DS_ATTR_WRITE)) return r;
   Transaction tx(st);
   if (tx.status()) return tx.status();
   auto has = st.has_value(from_id, kSecurityEquals, to_v);

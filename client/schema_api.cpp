@@ -57,6 +57,7 @@
 
 #include "call.h"
 #include "entries.h"
+#include "rights.h"
 #include "items.h"
 #include "iteration.h"
 
@@ -284,6 +285,7 @@ NWDSCCODE modify_class_def(NWDSContextHandle context, const nstr8 *className,
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
+  if (NWDSCCODE st = check_root_supervisor(op)) return st;
   const Buffer *b = buffer_of(optionalAttrs);
   if (b->verb != DSV_MODIFY_CLASS_DEF || b->result) return ERR_BAD_VERB;
   const ClassDef *c = op.schema->class_def(className);
@@ -308,6 +310,7 @@ NWDSCCODE remove_attr_def(NWDSContextHandle context, const nstr8 *attrName) {
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
+  if (NWDSCCODE st = check_root_supervisor(op)) return st;
   return op.store->remove_attribute_def(attrName);
 }
 
@@ -316,6 +319,7 @@ NWDSCCODE remove_class_def(NWDSContextHandle context, const nstr8 *className) {
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
+  if (NWDSCCODE st = check_root_supervisor(op)) return st;
   return op.store->remove_class_def(className);
 }
 

@@ -1,5 +1,8 @@
 /*
  * schema_api.h - the engines of the public schema functions (schema_api.cpp).
+ *
+ * Changing the schema needs the supervisor right on [Root] (rights.h):
+ * ERR_NO_ACCESS otherwise, and nothing changes.  Reading it needs none.
  */
 #ifndef NWC_SCHEMA_API_H
 #define NWC_SCHEMA_API_H

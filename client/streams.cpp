@@ -24,6 +24,9 @@
  * (ftruncate at the current position) before it closes the descriptor.
  * The descriptor is the caller's (close-on-exec; the caller closes it).
  *
+ * Opening for reading needs read on the attribute, for writing write
+ * (rights.h); a missing right is ERR_NO_ACCESS.
+ *
  * Status codes: ERR_NO_SUCH_ENTRY (the entry), ERR_NO_SUCH_ATTRIBUTE (an
  * unknown attribute), ERR_SYNTAX_VIOLATION (an attribute not of the Stream
  * syntax), ERR_ILLEGAL_ATTRIBUTE (not allowed for the entry's class),
@@ -43,6 +46,7 @@
 #include <unistd.h>
 
 #include "entries.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -118,6 +122,10 @@ NWDSCCODE open_stream(NWDSContextHandle context, const nstr8 *objectName, const 
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
   if (a->syntax != SYN_STREAM) return ERR_SYNTAX_VIOLATION;
   if (!op.schema->allows(e->cls, a->name)) return ERR_ILLEGAL_ATTRIBUTE;
+  if (NWDSCCODE st = check_attr(op, *id, a->name,
+                                (mode & DS_READ_STREAM ? DS_ATTR_READ : 0) |
+                                    (mode & DS_WRITE_STREAM ? DS_ATTR_WRITE : 0)))
+    return st;
 
   std::string dir;
   if (NWDSCCODE st = stream_dir(*op.store, dir)) return st;

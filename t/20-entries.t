@@ -5,10 +5,15 @@
 use strict;
 use warnings;
 use Test::More;
-BEGIN { $ENV{NWCLIENT_STORE} = ':memory:'; delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)} }
+BEGIN {
+    $ENV{NWCLIENT_STORE} = ':memory:';
+    $ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
+    delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
+}
 use Vorla qw(:constants);
 
 my $ctx = Vorla::NWDSCreateContextHandle();
+Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", "Admin-pw", 0) == 0 or die "login as the Admin";
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "[Root]");
 Vorla::NWDSAllocBuf(MAX_MESSAGE_LEN, my $req);
 my $none = bless \(my $p = 0), 'pBuf_T';

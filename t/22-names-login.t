@@ -7,11 +7,17 @@ use Test::More;
 use FindBin;
 use lib "$FindBin::Bin/lib";
 use Trace;
-BEGIN { $ENV{NWCLIENT_STORE} = ':memory:'; delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)} }
+BEGIN {
+    $ENV{NWCLIENT_STORE} = ':memory:';
+    $ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
+    delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
+}
 use Vorla qw(:constants);
 
 my $ctx = Vorla::NWDSCreateContextHandle();
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "OU=Sales.O=Example");
+# The Admin's context makes the entries and sets the first password.
+my $admin = Vorla::NWDSDuplicateContext($ctx);
 
 subtest 'names' => sub {
     is Vorla::NWDSCanonicalizeName($ctx, "jdoe"), "CN=jdoe.OU=Sales.O=Example", 'a relative typeless name';
@@ -33,15 +39,17 @@ subtest 'login' => sub {
     Vorla::NWDSInitBuf($ctx, DSV_ADD_ENTRY, $req);
     Vorla::NWDSPutAttrName($ctx, $req, 'Object Class');
     Vorla::NWDSPutAttrVal($ctx, $req, SYN_CLASS_NAME, my $c = 'Organizational Unit');
-    ok defined Vorla::NWDSAddObject($ctx, ".OU=Sales.O=Example", NO_MORE_ITERATIONS, 0, $req), 'OU=Sales';
+    is Vorla::NWDSLogin($admin, 0, "Admin.", "Admin-pw", 0), 0, 'the Admin logs in';
+    ok defined Vorla::NWDSAddObject($admin, ".OU=Sales.O=Example", NO_MORE_ITERATIONS, 0, $req), 'OU=Sales';
     Vorla::NWDSInitBuf($ctx, DSV_ADD_ENTRY, $req);
     Vorla::NWDSPutAttrName($ctx, $req, 'Object Class');
     Vorla::NWDSPutAttrVal($ctx, $req, SYN_CLASS_NAME, my $u = 'User');
     Vorla::NWDSPutAttrName($ctx, $req, 'Surname');
     Vorla::NWDSPutAttrVal($ctx, $req, SYN_CI_STRING, my $s = 'Doe');
-    ok defined Vorla::NWDSAddObject($ctx, "jdoe", NO_MORE_ITERATIONS, 0, $req), 'a user';
+    ok defined Vorla::NWDSAddObject($admin, "jdoe", NO_MORE_ITERATIONS, 0, $req), 'a user';
     is Vorla::NWDSLogin($ctx, 0, "jdoe", "", 0), -669, 'an object without a password cannot log in';
-    my @t = traced { Vorla::NWDSGenerateObjectKeyPair($ctx, "jdoe", "s3cret-pw", 0) };
+    is Vorla::NWDSGenerateObjectKeyPair($ctx, "jdoe", "s3cret-pw", 0), -672, 'only a supervisor sets a password';
+    my @t = traced { Vorla::NWDSGenerateObjectKeyPair($admin, "jdoe", "s3cret-pw", 0) };
     is scalar(grep { /s3cret-pw/ } @t), 0, 'the password is not in the trace';
     my $pw = "s3cret-pw";
     is Vorla::NWDSLogin($ctx, 0, "jdoe", "wrong", 0), -669, 'a wrong password';

@@ -4,10 +4,15 @@
 use strict;
 use warnings;
 use Test::More;
-BEGIN { $ENV{NWCLIENT_STORE} = ':memory:'; delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)} }
+BEGIN {
+    $ENV{NWCLIENT_STORE} = ':memory:';
+    $ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
+    delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
+}
 use Vorla qw(:constants);
 
 my $ctx = Vorla::NWDSCreateContextHandle();
+Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", "Admin-pw", 0) == 0 or die "login as the Admin";
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $req);
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $out);
@@ -31,7 +36,7 @@ subtest 'search' => sub {
     is Vorla::NWDSSearch($ctx, '[Root]', DS_SEARCH_SUBTREE, 0, $filter, DS_ATTRIBUTE_NAMES, 1, $none,
                          $iter, 0, $searched, $out), 0, 'a subtree search';
     is $iter, -1, 'complete in one part, the handle written back';
-    cmp_ok $searched, '>=', 6, "$searched entries examined";
+    cmp_ok $searched, '>=', 3, "$searched entries examined (the candidates the value index gave)";
     my @names = map { (Vorla::NWDSGetObjectName($ctx, $out))[0] } 1 .. Vorla::NWDSGetObjectCount($ctx, $out);
     is_deeply [sort @names], ['CN=s1', 'CN=s3', 'CN=s5'], 'the matching entries, relative to the context';
     Vorla::NWDSFreeBuf($filter);

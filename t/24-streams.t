@@ -7,6 +7,7 @@ use File::Temp ();
 
 my $dir = File::Temp->newdir;
 $ENV{NWCLIENT_STORE} = "$dir/tree.db";
+$ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
 delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
 
 # Runs a script in a child against the same store and returns its output:
@@ -14,7 +15,8 @@ delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
 sub child {
     my ($code) = @_;
     my $prelude = 'use POSIX (); use Vorla qw(:constants); my $ctx = Vorla::NWDSCreateContextHandle();'
-                . ' Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");';
+                . ' Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");'
+                . ' Vorla::NWDSLogin($ctx, 0, "CN=Admin", "Admin-pw", 0) == 0 or die "login";';
     open my $fh, "-|", $^X, "-Mblib", "-e", "$prelude $code" or die "fork: $!";
     local $/;
     my $out = <$fh>;

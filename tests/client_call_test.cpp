@@ -135,9 +135,9 @@ TEST_F(ClientTrace, NotBuiltCallShowsEveryKindOfArgument) {
   TraceFile t;
   nint32 it = NO_MORE_ITERATIONS;
   // Effective privileges are a case of NWDSRead not built yet.
-  EXPECT_EQ(NWDSRead(ctx, "CN=Admin", DS_EFFECTIVE_PRIVILEGES, 1, nullptr, &it, buf), ERR_INVALID_REQUEST);
+  EXPECT_EQ(NWDSRead(ctx, "CN=Admin", DS_VALUE_INFO, 1, nullptr, &it, buf), ERR_INVALID_REQUEST);
   EXPECT_EQ(t.last(), "NWDSRead(context=" + std::to_string(ctx) +
-                          ", object=\"CN=Admin\", infoType=2, allAttrs=1, attrNames=NULL, "
+                          ", object=\"CN=Admin\", infoType=3, allAttrs=1, attrNames=NULL, "
                           "iterationHandle=-1, objectInfo=" + hex(buf) +
                           ") = -641 (not built yet)");
 }

@@ -402,6 +402,8 @@ TEST_F(ClientConn, AuthenticateNeedsALoggedInContext) {
   NWCONN_HANDLE h = Open("SRV");
   ASSERT_EQ(AddUser("CN=u1"), 0);
   ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=u1", "pw", 0), 0);
+  ASSERT_EQ(NWDSLogout(ctx), 0);
+  ASSERT_EQ(NWDSLogout(admin), 0);
   EXPECT_EQ(NWDSAuthenticate(h, 0, nullptr), ERR_NOT_LOGGED_IN);
   ASSERT_EQ(NWDSLogin(ctx, 0, "CN=u1", "pw", 0), 0);
   EXPECT_EQ(NWDSAuthenticate(h, 0, nullptr), 0);

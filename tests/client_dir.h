@@ -1,7 +1,8 @@
 // Helpers for the client tests that work on entries through the public
 // functions: a fixture with its own Organization in the process's store and a
-// context whose name context is that organization, buffers freed at the end,
-// and a reader that walks every part of a read.
+// context whose name context is that organization, logged in as the Admin
+// (`ctx`, and `admin`, a second one that the fixture's own Add uses), buffers
+// freed at the end, and a reader that walks every part of a read.
 #ifndef VORLA_TESTS_CLIENT_DIR_H
 #define VORLA_TESTS_CLIENT_DIR_H
 
@@ -38,6 +39,9 @@ protected:
   void SetUp() override {
     ctx = NWDSCreateContext();
     ASSERT_GT(ctx, 0);
+    ASSERT_EQ(LoginAdmin(ctx), 0);
+    admin = NWDSDuplicateContext(ctx);
+    ASSERT_GT(admin, 0);
     static int serial = 0;
     org = "CT" + std::to_string(getpid()) + "x" + std::to_string(++serial);
     SetNameContext("[Root]");
@@ -47,10 +51,15 @@ protected:
   }
   void TearDown() override {
     for (pBuf_T b : bufs) NWDSFreeBuf(b);
+    NWDSFreeContext(admin);
     NWDSFreeContext(ctx);
+  }
+  static NWDSCCODE LoginAdmin(NWDSContextHandle c) {
+    return NWDSLogin(c, 0, ".CN=Admin.O=Example", kAdminPassword, 0);
   }
   void SetNameContext(const std::string &nc) {
     ASSERT_EQ(NWDSSetContext(ctx, DCK_NAME_CONTEXT, nc.c_str()), 0);
+    ASSERT_EQ(NWDSSetContext(admin, DCK_NAME_CONTEXT, nc.c_str()), 0);
   }
   pBuf_T Buf(nuint32 verb, size_t size = DEFAULT_MESSAGE_LEN) {
     pBuf_T b = nullptr;
@@ -75,7 +84,7 @@ protected:
   NWDSCCODE Add(const std::string &name, const std::vector<Attr> &attrs, nint32 *it = nullptr) {
     pBuf_T b = Buf(DSV_ADD_ENTRY);
     if (NWDSCCODE st = Put(b, attrs)) return st;
-    return NWDSAddObject(ctx, name.c_str(), it, 0, b);
+    return NWDSAddObject(admin, name.c_str(), it, 0, b);
   }
   NWDSCCODE AddUser(const std::string &cn, std::vector<Attr> more = {}) {
     more.insert(more.begin(), {{"Object Class", SYN_CLASS_NAME, {"User"}},
@@ -83,10 +92,10 @@ protected:
     return Add(cn, more);
   }
   // One change (with its values) applied with NWDSModifyObject.
-  NWDSCCODE Modify(const std::string &name, nuint32 change, const Attr &a) {
+  NWDSCCODE Modify(const std::string &name, nuint32 change, const Attr &a, NWDSContextHandle c = -1) {
     pBuf_T b = Buf(DSV_MODIFY_ENTRY);
     if (NWDSCCODE st = Put(b, {a}, change)) return st;
-    return NWDSModifyObject(ctx, name.c_str(), nullptr, 0, b);
+    return NWDSModifyObject(c < 0 ? ctx : c, name.c_str(), nullptr, 0, b);
   }
   // Reads every part of an entry with a result buffer of `size` bytes.
   ReadBack Read(const std::string &name, size_t size = DEFAULT_MESSAGE_LEN,
@@ -129,6 +138,7 @@ protected:
   }
 
   NWDSContextHandle ctx = -1;
+  NWDSContextHandle admin = -1;
   std::string org;
   std::vector<pBuf_T> bufs;
   ScopedEnv no_faults{"NWCLIENT_FAULTS", nullptr};

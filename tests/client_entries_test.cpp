@@ -116,6 +116,14 @@ TEST_F(ClientEntries, EverySyntaxReadsBackOnceInSmallParts) {
   want["Object Class"] = {Value::text(SYN_CLASS_NAME, "User"),
                           Value::text(SYN_CLASS_NAME, "Organizational Person"),
                           Value::text(SYN_CLASS_NAME, "Person"), Value::text(SYN_CLASS_NAME, "Top")};
+  // A new user's default rights follow the ACL values asked for.
+  for (const Value &v : {Value::acl("[All Attributes Rights]", "CN=Bob", DS_ATTR_COMPARE | DS_ATTR_READ),
+                         Value::acl("Login Script", "CN=Bob", DS_ATTR_COMPARE | DS_ATTR_READ | DS_ATTR_WRITE),
+                         Value::acl("Print Job Configuration", "CN=Bob",
+                                    DS_ATTR_COMPARE | DS_ATTR_READ | DS_ATTR_WRITE),
+                         Value::acl("Network Address", "[Root]", DS_ATTR_COMPARE | DS_ATTR_READ),
+                         Value::acl("Group Membership", "[Root]", DS_ATTR_COMPARE | DS_ATTR_READ)})
+    want["ACL"].push_back(v);
   client_dir::ReadBack whole = Read("CN=Bob");
   ASSERT_EQ(whole.status, 0);
   EXPECT_EQ(whole.parts, 1);
@@ -319,7 +327,9 @@ TEST_F(ClientEntries, OnlyLeavesAreRemoved) {
 // Security checks come later: until then a context that never logged in may
 // add and remove entries.  This test marks the gap; it is to be turned
 // around (ERR_NO_ACCESS) once rights are enforced.
-TEST_F(ClientEntries, RightsAreNotCheckedYet) {
+// A context that has not logged in is [Public]: it may browse, and change
+// nothing.  The same add by the Admin succeeds.
+TEST_F(ClientEntries, RightsAreChecked) {
   NWDSContextHandle anon = NWDSCreateContext();
   ASSERT_GT(anon, 0);
   std::string nc = "O=" + org;
@@ -327,8 +337,11 @@ TEST_F(ClientEntries, RightsAreNotCheckedYet) {
   pBuf_T b = Buf(DSV_ADD_ENTRY);
   ASSERT_EQ(NWDSPutAttrName(anon, b, "Object Class"), 0);
   ASSERT_EQ(NWDSPutAttrVal(anon, b, SYN_CLASS_NAME, "Organizational Unit"), 0);
-  EXPECT_EQ(NWDSAddObject(anon, "OU=ByAnyone", nullptr, 0, b), 0);
-  EXPECT_EQ(NWDSRemoveObject(anon, "OU=ByAnyone"), 0);
+  EXPECT_EQ(NWDSAddObject(anon, "OU=ByAnyone", nullptr, 0, b), ERR_NO_ACCESS);
+  EXPECT_EQ(Read("OU=ByAnyone").status, ERR_NO_SUCH_ENTRY) << "nothing was added";
+  ASSERT_EQ(NWDSAddObject(ctx, "OU=ByAnyone", nullptr, 0, b), 0);
+  EXPECT_EQ(NWDSRemoveObject(anon, "OU=ByAnyone"), ERR_NO_ACCESS);
+  EXPECT_EQ(Read("OU=ByAnyone").status, 0) << "nothing was removed";
   NWDSFreeContext(anon);
 }
 

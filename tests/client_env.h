@@ -12,6 +12,11 @@
 #include <unistd.h>
 #include <vector>
 
+// The Admin's password in the stores the tests create: set before main, so
+// that the process's store is made with it (the store is made on first use).
+inline constexpr const char *kAdminPassword = "Admin-test-pw";
+inline const bool kAdminPasswordSet = (setenv("NWCLIENT_ADMIN_PASSWORD", kAdminPassword, 1), true);
+
 // Sets (or, with nullptr, unsets) one variable; the destructor puts back
 // what was there before.
 class ScopedEnv {

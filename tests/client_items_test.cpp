@@ -119,7 +119,7 @@ TEST_F(ClientItems, ReadOfNamesAndOfChosenAttributes) {
   ASSERT_EQ(AddUser("CN=Chosen", {{"Title", SYN_CI_STRING, {"T"}}}), 0);
   auto names = Read("CN=Chosen", DEFAULT_MESSAGE_LEN, DS_ATTRIBUTE_NAMES);
   ASSERT_EQ(names.status, 0);
-  EXPECT_EQ(names.values.size(), 4u) << "Object Class, CN, Surname, Title";
+  EXPECT_EQ(names.values.size(), 5u) << "Object Class, CN, Surname, Title, ACL (a new user's own)";
   EXPECT_TRUE(names.values["Title"].empty()) << "names carry no values";
   EXPECT_EQ(names.syntaxes["Title"], nuint32{SYN_CI_STRING});
 

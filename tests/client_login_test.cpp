@@ -2,6 +2,7 @@
 // on users of a private organization: which passwords open which doors, what
 // NWDSWhoAmI answers before, during and after a login, that a duplicate
 // context carries the identity, and that passwords never reach a trace.
+// The fixture's `ctx` starts logged out; `admin` (the Admin) sets passwords.
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ using client_dir::ClientDir;
 
 class ClientLogin : public ClientDir {
 protected:
+  void SetUp() override {
+    ClientDir::SetUp();
+    ASSERT_EQ(NWDSLogout(ctx), 0);
+  }
   void TearDown() override {
     NWDSLogout(ctx);
     ClientDir::TearDown();
@@ -44,7 +49,7 @@ TEST_F(ClientLogin, LoginNeedsAnExistingObjectWithTheRightPassword) {
   EXPECT_EQ(Login("CN=Ann", "anything"), ERR_FAILED_AUTHENTICATION);
   EXPECT_EQ(Who(ctx), "status -337");
 
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Ann", "Ann-pw-1", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Ann", "Ann-pw-1", 0), 0);
   EXPECT_EQ(Login("CN=Ann", "ann-pw-1"), ERR_FAILED_AUTHENTICATION) << "case counts";
   EXPECT_EQ(Login("CN=Ann", ""), ERR_FAILED_AUTHENTICATION);
   EXPECT_EQ(Login("CN=Nobody", "Ann-pw-1"), ERR_NO_SUCH_ENTRY);
@@ -62,7 +67,7 @@ TEST_F(ClientLogin, LoginNeedsAnExistingObjectWithTheRightPassword) {
 
 TEST_F(ClientLogin, WhoAmIFormatsTheIdentityForTheContext) {
   ASSERT_EQ(AddUser("CN=Bo Diddley"), 0);
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Bo Diddley", "pw", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Bo Diddley", "pw", 0), 0);
   EXPECT_EQ(Who(ctx), "status -337");
   ASSERT_EQ(Login("Bo  Diddley", "pw"), 0);
   EXPECT_EQ(Who(ctx), "CN=Bo Diddley");
@@ -85,8 +90,9 @@ TEST_F(ClientLogin, WhoAmIFormatsTheIdentityForTheContext) {
 TEST_F(ClientLogin, IdentityBelongsToTheContextAndItsDuplicates) {
   ASSERT_EQ(AddUser("CN=Cy"), 0);
   ASSERT_EQ(AddUser("CN=Di"), 0);
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Cy", "cy", 0), 0);
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Di", "di", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Cy", "cy", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Di", "di", 0), 0);
+  ASSERT_EQ(NWDSLogout(admin), 0);
   NWDSContextHandle other = NWDSCreateContext();
   ASSERT_GT(other, 0);
   ASSERT_EQ(NWDSSetContext(other, DCK_NAME_CONTEXT, ("O=" + org).c_str()), 0);
@@ -116,12 +122,12 @@ TEST_F(ClientLogin, IdentityBelongsToTheContextAndItsDuplicates) {
 TEST_F(ClientLogin, DisabledLoginIsRefusedOnlyWithTheRightPassword) {
   nint32 yes = 1, no = 0;
   ASSERT_EQ(AddUser("CN=Ed", {{"Login Disabled", SYN_BOOLEAN, {&yes}}}), 0);
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Ed", "ed", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Ed", "ed", 0), 0);
   EXPECT_EQ(Login("CN=Ed", "wrong"), ERR_FAILED_AUTHENTICATION);
   EXPECT_EQ(Login("CN=Ed", "ed"), ERR_ACCOUNT_DISABLED);
   EXPECT_EQ(Who(ctx), "status -337");
   EXPECT_EQ(Verify("CN=Ed", "ed"), 0) << "the password itself is still right";
-  ASSERT_EQ(Modify("CN=Ed", DS_OVERWRITE_VALUE, {"Login Disabled", SYN_BOOLEAN, {&no}}), 0);
+  ASSERT_EQ(Modify("CN=Ed", DS_OVERWRITE_VALUE, {"Login Disabled", SYN_BOOLEAN, {&no}}, admin), 0);
   EXPECT_EQ(Login("CN=Ed", "ed"), 0);
 }
 
@@ -145,8 +151,11 @@ TEST_F(ClientLogin, ChangeAndVerifyPasswords) {
   EXPECT_EQ(Login("CN=Flo", "first"), ERR_FAILED_AUTHENTICATION);
   EXPECT_EQ(Login("CN=Flo", "second"), 0);
 
-  // The key pair call sets a password without knowing the old one.
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Flo", "third", 0), 0);
+  // The key pair call sets a password without knowing the old one; it needs
+  // the supervisor right on the object, which a user lacks even on itself.
+  EXPECT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Flo", "third", 0), ERR_NO_ACCESS);
+  EXPECT_EQ(Verify("CN=Flo", "second"), 0) << "refused: nothing changed";
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Flo", "third", 0), 0);
   EXPECT_EQ(Verify("CN=Flo", "second"), ERR_FAILED_AUTHENTICATION);
   EXPECT_EQ(Verify("CN=Flo", "third"), 0);
 
@@ -157,14 +166,14 @@ TEST_F(ClientLogin, ChangeAndVerifyPasswords) {
 
   EXPECT_EQ(Verify("CN=Nobody", ""), ERR_NO_SUCH_ENTRY);
   EXPECT_EQ(Change("CN=Nobody", "", "x"), ERR_NO_SUCH_ENTRY);
-  EXPECT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Nobody", "x", 0), ERR_NO_SUCH_ENTRY);
+  EXPECT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Nobody", "x", 0), ERR_NO_SUCH_ENTRY);
   EXPECT_EQ(Verify("CN=Flo", nullptr), ERR_NULL_POINTER);
 }
 
 TEST_F(ClientLogin, PasswordsNeverReachTheTrace) {
   ASSERT_EQ(AddUser("CN=Gus"), 0);
   TraceFile t;
-  ASSERT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Gus", "Secret-A", 0), 0);
+  ASSERT_EQ(NWDSGenerateObjectKeyPair(admin, "CN=Gus", "Secret-A", 0), 0);
   ASSERT_EQ(Change("CN=Gus", "Secret-A", "Secret-B"), 0);
   EXPECT_EQ(Change("CN=Gus", "Secret-C", "Secret-D"), ERR_FAILED_AUTHENTICATION);
   ASSERT_EQ(Verify("CN=Gus", "Secret-B"), 0);

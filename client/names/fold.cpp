@@ -92,9 +92,15 @@ int32_t fold(int32_t c) {
 }  // namespace
 
 std::string fold_case(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+  std::string out(text);
   size_t i = 0;
+  for (; i < out.size(); ++i) {  // ASCII folds in place
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c >= 0x80) break;
+    if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
+  }
+  if (i == out.size()) return out;
+  out.resize(i);
   while (i < text.size()) {
     const size_t start = i;
     const int32_t cp = decode(text, i);

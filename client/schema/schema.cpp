@@ -40,6 +40,36 @@ Schema::Schema(std::vector<AttrDef> attrs, std::vector<ClassDef> classes)
     if (attrs_[i].id) attr_ids_.emplace(attrs_[i].id, i);
   }
   for (size_t i = 0; i < classes_.size(); ++i) class_index_.emplace(fold_case(classes_[i].name), i);
+  effective_.resize(classes_.size());
+  for (size_t i = 0; i < classes_.size(); ++i) {
+    Effective& e = effective_[i];
+    e.lineage.push_back(i);
+    for (size_t k = 0; k < e.lineage.size(); ++k) {  // breadth first: nearest first
+      for (const auto& sup : classes_[e.lineage[k]].super_classes) {
+        auto it = class_index_.find(fold_case(sup));
+        if (it != class_index_.end() && std::find(e.lineage.begin(), e.lineage.end(), it->second) == e.lineage.end())
+          e.lineage.push_back(it->second);
+      }
+    }
+    // An attribute mandatory anywhere in the lineage is not optional.
+    std::set<std::string> seen;
+    for (auto list : {&ClassDef::mandatory, &ClassDef::optional}) {
+      auto& out = list == &ClassDef::mandatory ? e.mandatory : e.optional;
+      for (size_t k : e.lineage) {
+        for (const auto& n : classes_[k].*list) {
+          const AttrDef* a = attribute(n);
+          const std::string name = a ? a->name : n;
+          if (!seen.insert(fold_case(name)).second) continue;
+          out.push_back(name);
+          if (list == &ClassDef::mandatory) e.mandatory_defs.push_back(a);
+        }
+      }
+    }
+    e.allows.assign(attrs_.size(), false);
+    for (const auto* names : {&e.mandatory, &e.optional})
+      for (const auto& n : *names)
+        if (const AttrDef* a = attribute(n)) e.allows[static_cast<size_t>(a - attrs_.data())] = true;
+  }
 }
 
 const AttrDef* Schema::attribute(std::string_view name) const {
@@ -57,65 +87,51 @@ const ClassDef* Schema::class_def(std::string_view name) const {
   return it == class_index_.end() ? nullptr : &classes_[it->second];
 }
 
+const Schema::Effective* Schema::effective(std::string_view cls) const {
+  const ClassDef* c = class_def(cls);
+  return c ? &effective_[position(*c)] : nullptr;
+}
+
 std::vector<const ClassDef*> Schema::lineage(std::string_view cls) const {
   std::vector<const ClassDef*> out;
-  const ClassDef* first = class_def(cls);
-  if (!first) return out;
-  std::set<const ClassDef*> seen{first};
-  out.push_back(first);
-  for (size_t i = 0; i < out.size(); ++i) {  // breadth first: nearest first
-    for (const auto& s : out[i]->super_classes) {
-      const ClassDef* c = class_def(s);
-      if (c && seen.insert(c).second) out.push_back(c);
-    }
-  }
+  if (const Effective* e = effective(cls))
+    for (size_t k : e->lineage) out.push_back(&classes_[k]);
   return out;
 }
 
 std::vector<std::string> Schema::mandatory(std::string_view cls) const {
-  std::vector<std::string> out;
-  std::set<std::string> seen;
-  for (const ClassDef* c : lineage(cls)) {
-    for (const auto& m : c->mandatory) {
-      const AttrDef* a = attribute(m);
-      const std::string name = a ? a->name : m;
-      if (seen.insert(fold_case(name)).second) out.push_back(name);
-    }
-  }
-  return out;
+  const Effective* e = effective(cls);
+  return e ? e->mandatory : std::vector<std::string>{};
 }
 
 std::vector<std::string> Schema::optional(std::string_view cls) const {
-  std::set<std::string> seen;
-  for (const auto& m : mandatory(cls)) seen.insert(fold_case(m));
-  std::vector<std::string> out;
-  for (const ClassDef* c : lineage(cls)) {
-    for (const auto& o : c->optional) {
-      const AttrDef* a = attribute(o);
-      const std::string name = a ? a->name : o;
-      if (seen.insert(fold_case(name)).second) out.push_back(name);
-    }
-  }
-  return out;
+  const Effective* e = effective(cls);
+  return e ? e->optional : std::vector<std::string>{};
+}
+
+const std::vector<const AttrDef*>& Schema::mandatory_defs(const ClassDef& cls) const {
+  return effective_[position(cls)].mandatory_defs;
 }
 
 std::vector<std::string> Schema::naming(std::string_view cls) const {
-  for (const ClassDef* c : lineage(cls))
-    if (!c->naming.empty()) return c->naming;
+  if (const Effective* e = effective(cls))
+    for (size_t k : e->lineage)
+      if (!classes_[k].naming.empty()) return classes_[k].naming;
   return {};
 }
 
 std::vector<std::string> Schema::containment(std::string_view cls) const {
-  for (const ClassDef* c : lineage(cls))
-    if (!c->containment.empty()) return c->containment;
+  if (const Effective* e = effective(cls))
+    for (size_t k : e->lineage)
+      if (!classes_[k].containment.empty()) return classes_[k].containment;
   return {};
 }
 
 bool Schema::is_a(std::string_view cls, std::string_view ancestor) const {
-  const std::string key = fold_case(ancestor);
-  for (const ClassDef* c : lineage(cls))
-    if (fold_case(c->name) == key) return true;
-  return false;
+  const Effective* e = effective(cls);
+  const ClassDef* a = class_def(ancestor);
+  if (!e || !a) return false;
+  return std::find(e->lineage.begin(), e->lineage.end(), position(*a)) != e->lineage.end();
 }
 
 bool Schema::may_contain(std::string_view parent, std::string_view child) const {
@@ -134,13 +150,14 @@ bool Schema::is_container(std::string_view cls) const {
 bool Schema::allows(std::string_view cls, std::string_view attr) const {
   const AttrDef* a = attribute(attr);
   if (!a) return false;
-  if (fold_case(cls) == "unknown") return true;  // placeholders keep whatever they had
-  const std::string key = fold_case(a->name);
-  for (const auto& m : mandatory(cls))
-    if (fold_case(m) == key) return true;
-  for (const auto& o : optional(cls))
-    if (fold_case(o) == key) return true;
-  return false;
+  const ClassDef* c = class_def(cls);
+  if (!c) return fold_case(cls) == "unknown";  // placeholders keep whatever they had
+  return allows(*c, *a);
+}
+
+bool Schema::allows(const ClassDef& cls, const AttrDef& attr) const {
+  if (fold_case(cls.name) == "unknown") return true;
+  return effective_[position(cls)].allows[static_cast<size_t>(&attr - attrs_.data())];
 }
 
 Expected<uint32_t> Schema::syntax_of(std::string_view attr) const {

@@ -190,6 +190,12 @@ class Schema {
   // Attribute allowed on entries of the class (mandatory or optional).
   bool allows(std::string_view cls, std::string_view attr) const;
 
+  // The same for definitions of this schema, without name lookups.
+  bool allows(const ClassDef& cls, const AttrDef& attr) const;
+  // The effective mandatory attributes' definitions (null for a name the
+  // schema does not define), in the order mandatory() gives them.
+  const std::vector<const AttrDef*>& mandatory_defs(const ClassDef& cls) const;
+
   // Syntax id of an attribute, or ERR_NO_SUCH_ATTRIBUTE.
   Expected<uint32_t> syntax_of(std::string_view attr) const;
 
@@ -210,6 +216,16 @@ class Schema {
   std::map<std::string, size_t> attr_index_;   // folded name -> position
   std::map<std::string, size_t> class_index_;
   std::map<int64_t, size_t> attr_ids_;
+  // Each class's effective sets, worked out once when the schema is built.
+  struct Effective {
+    std::vector<size_t> lineage;  // class positions, nearest first
+    std::vector<std::string> mandatory, optional;
+    std::vector<const AttrDef*> mandatory_defs;
+    std::vector<bool> allows;  // by attribute position
+  };
+  std::vector<Effective> effective_;
+  const Effective* effective(std::string_view cls) const;
+  size_t position(const ClassDef& c) const { return static_cast<size_t>(&c - classes_.data()); }
 };
 
 // Value check for a syntax alone (shape, character sets, ranges); no

@@ -1,5 +1,6 @@
 // The store's entries and attribute values.
 #include <algorithm>
+#include <map>
 
 #include "store/queries.h"
 #include "store/sql.h"
@@ -50,12 +51,41 @@ Expected<EntryId> Store::child(EntryId parent, const Rdn& rdn) {
   return id;
 }
 
+// The names cache is keyed by the rdn keys from [Root] down, each with its
+// length, so that no two names share a key.
 Expected<EntryId> Store::find(const Dn& dn) {
+  constexpr size_t kMaxCachedNames = 100000;
+  if (const uint64_t other = other_writes(); other != names_.other) {
+    forget_names();
+    names_.other = other;
+  }
+  if (names_.ids.size() > kMaxCachedNames) forget_names();
   EntryId id = root_;
+  std::string key;
+  bool keep = true;  // every part so far matched by its exact key
   for (auto it = dn.rdns.rbegin(); it != dn.rdns.rend(); ++it) {
-    auto c = child(id, *it);
+    const std::string k = rdn_key(*it);
+    key += std::to_string(k.size());
+    key += ':';
+    key += k;
+    if (keep) {
+      if (auto hit = names_.ids.find(key); hit != names_.ids.end()) {
+        id = hit->second;
+        continue;
+      }
+    }
+    StoreStmt q(*this, queries::kChildByKey);
+    const int rc = q.bind(1, id).bind(2, k).step();
+    if (rc == SQLITE_ROW) {
+      id = q.i64(0);
+      if (keep) names_.ids.emplace(key, id);
+      continue;
+    }
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+    auto c = child(id, *it);  // the lookup by inferred types
     if (!c) return fail(c.status());
     id = *c;
+    keep = false;
   }
   return id;
 }
@@ -132,7 +162,20 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
   auto sc = schema();
   if (!sc) return fail(sc.status());
   const Schema& s = **sc;
-  if (Status st = ensure_entry(parent)) return fail(st);
+  // The parent's path key (it must exist) and the id the entry will get, so
+  // that its own path key goes in with it.
+  std::string path;
+  EntryId new_id = kNoEntry;
+  {
+    StoreStmt q(*this, "SELECT path, (SELECT max(id) FROM entries) FROM entries WHERE id = ?");
+    const int rc = q.bind(1, parent).step();
+    if (rc == SQLITE_DONE) return fail(ERR_NO_SUCH_ENTRY);
+    if (rc != SQLITE_ROW) return fail(sql_status(rc));
+    if (q.is_null(0)) return fail(ERR_INCONSISTENT_DATABASE);
+    path = q.blob(0);
+    new_id = q.i64(1) + 1;
+  }
+  path += path_step(new_id);
   const ClassDef* c = s.class_def(cls);
   if (!c) return fail(ERR_NO_SUCH_CLASS);
   if (rdn.avas.empty()) return fail(ERR_INVALID_OBJECT_NAME);
@@ -142,30 +185,64 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
   const int64_t now = now_seconds();
   {
     StoreStmt q(*this,
-                "INSERT INTO entries(parent, rdn, rdn_key, rdn_value_key, class, class_key, flags, ctime, mtime) "
-                "VALUES(?,?,?,?,?,?,?,?,?)");
+                "INSERT INTO entries(parent, rdn, rdn_key, rdn_value_key, class, class_key, flags, ctime, mtime, "
+                "id, path) VALUES(?,?,?,?,?,?,?,?,?,?,?)");
     q.bind(1, parent).bind(2, format_rdn(rdn)).bind(3, rdn_key(rdn)).bind(4, rdn_value_key(rdn))
-        .bind(5, c->name).bind(6, fold_case(c->name)).bind(7, int64_t{flags}).bind(8, now).bind(9, now);
+        .bind(5, c->name).bind(6, fold_case(c->name)).bind(7, int64_t{flags}).bind(8, now).bind(9, now)
+        .bind(10, new_id).bind_blob(11, path);
     const int rc = q.step();
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) return fail(ERR_ENTRY_ALREADY_EXISTS);
     if (rc != SQLITE_DONE) return fail(sql_status(rc));
   }
   const EntryId id = sqlite3_last_insert_rowid(db_);
+  // The entry is new: duplicates and a second value of a single-valued
+  // attribute are found among the values themselves, not in the store.
+  // Naming values and the class lineage are added when the caller left
+  // them out.
+  struct Row {
+    const AttrDef* a;
+    Value v;
+    bool implied;  // naming or lineage: an equal given value stands for it
+  };
+  std::vector<Row> rows;
+  rows.reserve(values.size() + rdn.avas.size() + 4);
   for (const NewValue& nv : values) {
     auto a = attr_def(s, nv.attr);
     if (!a) return fail(a.status());
-    if (Status st = insert_value(s, id, **a, nv.value, false)) return fail(st);
+    rows.push_back({*a, nv.value, false});
   }
-  // Naming values and the class lineage, when the caller left them out.
   for (const Ava& ava : rdn.avas) {
     const AttrDef* a = s.attribute(ava.type);
     if (!a) return fail(ERR_NO_SUCH_ATTRIBUTE);
-    if (Status st = insert_value(s, id, *a, Value::text(a->syntax, ava.value), true)) return fail(st);
+    rows.push_back({a, Value::text(a->syntax, ava.value), true});
   }
   const AttrDef* oc = s.attribute("Object Class");
   if (!oc) return fail(ERR_INCONSISTENT_DATABASE);
-  for (const ClassDef* l : s.lineage(c->name))
-    if (Status st = insert_value(s, id, *oc, Value::text(SYN_CLASS_NAME, l->name), true)) return fail(st);
+  for (const ClassDef* l : s.lineage(c->name)) rows.push_back({oc, Value::text(SYN_CLASS_NAME, l->name), true});
+  std::vector<std::pair<int64_t, std::string>> seen;  // attribute id, equality key
+  StoreStmt ins(*this, "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime) VALUES(?,?,?,?,?,?)");
+  for (Row& r : rows) {
+    if (Status st = normalise_value(r.v)) return fail(st);
+    if (Status st = s.check_value(*r.a, r.v)) return fail(st);
+    std::string key = equality_key(r.v);
+    bool duplicate = false, other = false;
+    for (const auto& [attr, k] : seen) {
+      if (attr != r.a->id) continue;
+      (k == key ? duplicate : other) = true;
+    }
+    if (duplicate) {
+      if (r.implied) continue;
+      return fail(ERR_DUPLICATE_VALUE);
+    }
+    if (other && (r.a->flags & DS_SINGLE_VALUED_ATTR)) return fail(ERR_CANT_HAVE_MULTIPLE_VALUES);
+    ins.bind(1, id).bind(2, r.a->id).bind(3, int64_t{r.v.syntax}).bind_blob(4, encode_value(r.v)).bind_blob(5, key)
+        .bind(6, now);
+    const int rc = ins.step();
+    ins.reset();
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) return fail(ERR_DUPLICATE_VALUE);
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+    seen.emplace_back(r.a->id, std::move(key));
+  }
   if (Status st = tx.commit()) return fail(st);
   return id;
 }
@@ -189,6 +266,7 @@ Status Store::remove_entry(EntryId id) {
   }
   StoreStmt q(*this, "DELETE FROM entries WHERE id = ?");
   if (Status st = q.bind(1, id).run()) return st;
+  forget_names();
   return tx.commit();
 }
 
@@ -206,6 +284,7 @@ Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
     if (!e) return e.status();
     cur = e->parent;
   }
+  if (Status st = move_paths(id, new_parent)) return st;
   {
     StoreStmt q(*this, "UPDATE entries SET parent = ?, rdn = ?, rdn_key = ?, rdn_value_key = ?, mtime = ? WHERE id = ?");
     q.bind(1, new_parent).bind(2, format_rdn(new_rdn)).bind(3, rdn_key(new_rdn)).bind(4, rdn_value_key(new_rdn))
@@ -214,6 +293,7 @@ Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) return ERR_ENTRY_ALREADY_EXISTS;
     if (rc != SQLITE_DONE) return sql_status(rc);
   }
+  forget_names();
   for (const Ava& ava : new_rdn.avas) {
     const AttrDef* a = (*sc)->attribute(ava.type);
     if (!a) return ERR_NO_SUCH_ATTRIBUTE;
@@ -257,17 +337,61 @@ Status collect(Store& st, StoreStmt& q, const Schema& s, std::vector<StoredValue
 
 }  // namespace
 
+namespace {
+
+// Rows of one entry (read in index order: by attribute, then value key)
+// brought into the order values() promises: attributes by their first
+// value's id, values by id.
+template <class Row>
+void order_by_first_value(std::vector<Row>& rows, std::vector<int64_t>& ids) {
+  std::vector<size_t> pos(rows.size());
+  for (size_t i = 0; i < pos.size(); ++i) pos[i] = i;
+  std::map<int64_t, int64_t> first;  // attribute -> its lowest value id
+  for (size_t i = 0; i < rows.size(); ++i) {
+    auto [it, fresh] = first.emplace(rows[i].attr_id, ids[i]);
+    if (!fresh && ids[i] < it->second) it->second = ids[i];
+  }
+  std::sort(pos.begin(), pos.end(), [&](size_t a, size_t b) {
+    const int64_t fa = first[rows[a].attr_id], fb = first[rows[b].attr_id];
+    return fa != fb ? fa < fb : ids[a] < ids[b];
+  });
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (size_t i : pos) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+}  // namespace
+
 Expected<std::vector<StoredValue>> Store::values(EntryId id) {
   auto sc = schema();
   if (!sc) return fail(sc.status());
-  if (Status st = ensure_entry(id)) return fail(st);
-  StoreStmt q(*this,
-              "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? "
-              "ORDER BY (SELECT min(v2.id) FROM attr_values v2 WHERE v2.entry = attr_values.entry "
-              "AND v2.attr = attr_values.attr), id");
+  StoreStmt q(*this, queries::kValuesOfEntry);
   q.bind(1, id);
   std::vector<StoredValue> out;
   if (Status st = collect(*this, q, **sc, out)) return fail(st);
+  if (out.empty())
+    if (Status st = ensure_entry(id)) return fail(st);
+  std::vector<int64_t> ids;
+  for (const auto& v : out) ids.push_back(v.id);
+  order_by_first_value(out, ids);
+  return out;
+}
+
+Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id) {
+  StoreStmt q(*this, queries::kValuesOfEntry);
+  q.bind(1, id);
+  std::vector<EncodedValue> out;
+  std::vector<int64_t> ids;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) {
+    ids.push_back(q.i64(0));
+    out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3)});
+  }
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  if (out.empty())
+    if (Status st = ensure_entry(id)) return fail(st);
+  order_by_first_value(out, ids);
   return out;
 }
 
@@ -276,12 +400,26 @@ Expected<std::vector<StoredValue>> Store::values(EntryId id, std::string_view at
   if (!sc) return fail(sc.status());
   auto a = attr_def(**sc, attr);
   if (!a) return fail(a.status());
-  if (Status st = ensure_entry(id)) return fail(st);
   StoreStmt q(*this, queries::kValuesOfAttribute);
   q.bind(1, id).bind(2, (*a)->id);
   std::vector<StoredValue> out;
   if (Status st = collect(*this, q, **sc, out)) return fail(st);
+  if (out.empty())
+    if (Status st = ensure_entry(id)) return fail(st);
   return out;
+}
+
+Expected<bool> Store::has_attribute(EntryId id, std::string_view attr) {
+  auto sc = schema();
+  if (!sc) return fail(sc.status());
+  auto a = attr_def(**sc, attr);
+  if (!a) return fail(a.status());
+  StoreStmt q(*this, queries::kHasAttribute);
+  const int rc = q.bind(1, id).bind(2, (*a)->id).step();
+  if (rc == SQLITE_ROW) return true;
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  if (Status st = ensure_entry(id)) return fail(st);
+  return false;
 }
 
 Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {

@@ -16,6 +16,9 @@ inline constexpr const char* kChildrenPage =
     "ORDER BY id LIMIT ?";
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
+inline constexpr const char* kValuesOfEntry =
+    "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ?";
+inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";
 inline constexpr const char* kEntriesByValue =
@@ -23,9 +26,40 @@ inline constexpr const char* kEntriesByValue =
 inline constexpr const char* kEntriesWithAttribute =
     "SELECT DISTINCT entry FROM attr_values WHERE attr = ? ORDER BY entry";
 
+// The search's: ancestry (path keys, ancestry.cpp) and ranges of the value
+// index (search_index.cpp).
+inline constexpr const char* kPathOf = "SELECT path FROM entries WHERE id = ?";
+inline constexpr const char* kPathRow = "SELECT id, parent, path, flags, class FROM entries WHERE id = ?";
+inline constexpr const char* kKeyRangeTo =
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key <= ?4 "
+    "ORDER BY v.value_key, v.entry LIMIT ?5";
+inline constexpr const char* kKeyRangeBelow =
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key < ?4 "
+    "ORDER BY v.value_key, v.entry LIMIT ?5";
+inline constexpr const char* kKeyRangeOpen =
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) "
+    "ORDER BY v.value_key, v.entry LIMIT ?5";
+inline constexpr const char* kCountKeysTo =
+    "SELECT count(*) FROM (SELECT 1 FROM attr_values WHERE attr = ?1 AND value_key >= ?2 AND value_key <= ?3 LIMIT ?4)";
+inline constexpr const char* kCountKeysBelow =
+    "SELECT count(*) FROM (SELECT 1 FROM attr_values WHERE attr = ?1 AND value_key >= ?2 AND value_key < ?3 LIMIT ?4)";
+inline constexpr const char* kCountKeysOpen =
+    "SELECT count(*) FROM (SELECT 1 FROM attr_values WHERE attr = ?1 AND value_key >= ?2 LIMIT ?4)";
+inline constexpr const char* kSubtreePage =
+    "SELECT id, parent, path, flags, class FROM entries WHERE path >= ?1 AND path < ?2 ORDER BY path LIMIT ?3";
+inline constexpr const char* kCountSubtree =
+    "SELECT count(*) FROM (SELECT 1 FROM entries WHERE path >= ?1 AND path < ?2 LIMIT ?3)";
+inline constexpr const char* kKeysOf =
+    "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
+
 inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildByValues,
-                                           kChildrenPage,      kValuesOfAttribute, kHasValue,
-                                           kEntriesByValue,    kEntriesWithAttribute};
+                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
+                                           kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
+                                           kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
+                                           kSubtreePage,       kKeysOf};
 
 }  // namespace nwc::queries
 

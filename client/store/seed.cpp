@@ -44,6 +44,8 @@ Status Store::seed(const SeedConfig& cfg) {
         .bind(3, int64_t{DS_PARTITION_ROOT | DS_CONTAINER_ENTRY}).bind(4, now).bind(5, now);
     if (Status s = q.run()) return s;
     root_ = sqlite3_last_insert_rowid(db_);
+    StoreStmt p(*this, "UPDATE entries SET path = ? WHERE id = ?");
+    if (Status s = p.bind_blob(1, path_step(root_)).bind(2, root_).run()) return s;
   }
   for (const char* cls : {"Tree Root", "Top"})
     if (Status s = add_value(root_, "Object Class", Value::text(SYN_CLASS_NAME, cls))) return s;

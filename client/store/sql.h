@@ -21,12 +21,13 @@ Status sql_status(int rc);
 // and returned on destruction.  Binding positions start at 1.
 class StoreStmt {
  public:
-  StoreStmt(Store& store, const char* sql);
+  StoreStmt(Store& store, std::string_view sql);
   ~StoreStmt();
   StoreStmt(const StoreStmt&) = delete;
   StoreStmt& operator=(const StoreStmt&) = delete;
 
   bool prepared() const { return st_ != nullptr; }
+  void reset() { sqlite3_reset(st_); }  // for another use with new bindings
   StoreStmt& bind(int i, int64_t v);
   StoreStmt& bind(int i, std::string_view text);
   StoreStmt& bind_blob(int i, std::string_view bytes);
@@ -44,6 +45,7 @@ class StoreStmt {
 
  private:
   Store& store_;
+  Store::Cached* c_;
   sqlite3_stmt* st_;
 };
 

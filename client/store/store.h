@@ -29,6 +29,11 @@
 //   - Entry names are unique per parent by rdn key (names.h rdn_key);
 //     finding an entry by name, listing a container and finding entries by
 //     an attribute value go through indexes (logarithmic in the tree).
+//   - Every entry carries its ancestry as a path key: its parent's path key
+//     followed by its own id (path_step), [Root]'s being its id alone.  So
+//     the entries of a subtree are exactly those whose path key begins with
+//     the subtree root's, one range of the path index; add_entry and
+//     move_entry keep the keys of the entry and of everything below it.
 //   - Every entry carries the values of its RDN's naming attributes and the
 //     names of its class lineage as Object Class values.
 //   - Attribute values are normalised (names.h canonical names inside) and
@@ -44,6 +49,17 @@
 //   - Each replica ring has at most one master.
 //   - The process-wide handle (current_store) follows NWCLIENT_STORE: it
 //     is reopened when the variable changes between calls and after fork().
+//   - Prepared statements are kept per connection and reused.  The
+//     schema's version is read again only when another connection has
+//     committed since (PRAGMA data_version, read once per transaction: an
+//     open transaction does not see later commits), after this connection
+//     changed the schema, or after a rollback.
+//   - find() keeps the names it resolved (and their ancestors) with their
+//     ids.  The cache is dropped when another process commits anything
+//     (PRAGMA data_version), when this connection removes or moves an entry
+//     and when any transaction or savepoint rolls back; a name resolved only
+//     through inferred types is not kept, since a later sibling can change
+//     what it means.
 //
 // Status codes: ERR_NO_SUCH_ENTRY, ERR_ENTRY_ALREADY_EXISTS,
 // ERR_NO_SUCH_ATTRIBUTE, ERR_NO_SUCH_CLASS, ERR_NO_SUCH_VALUE,
@@ -60,6 +76,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "names/expected.h"
@@ -196,12 +213,22 @@ class Store {
   // All values, grouped by attribute (attributes in the order their first
   // value was stored) and by insertion within an attribute.
   Expected<std::vector<StoredValue>> values(EntryId id);
+  // The same values undecoded: attribute id, syntax and the stored
+  // encoding (schema.h encode_value), in the same order.
+  struct EncodedValue {
+    int64_t attr_id = 0;
+    uint32_t syntax = 0;
+    std::string data;
+  };
+  Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
   Status add_value(EntryId id, std::string_view attr, const Value& v);
   Status remove_value(EntryId id, std::string_view attr, const Value& v);  // ERR_NO_SUCH_VALUE
   Status remove_attribute(EntryId id, std::string_view attr);  // ERR_NO_SUCH_ATTRIBUTE if absent
   Status clear_attribute(EntryId id, std::string_view attr);   // absent is fine
   Expected<bool> has_value(EntryId id, std::string_view attr, const Value& v);
+  // True when the entry has any value of the attribute.
+  Expected<bool> has_attribute(EntryId id, std::string_view attr);
   // Entries holding a value equal to v / any value of the attribute.
   Expected<std::vector<EntryId>> find_by_value(std::string_view attr, const Value& v);
   Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
@@ -209,6 +236,50 @@ class Store {
   // the value index; with `subtree`, also those naming an entry below dn
   // (every value of those syntaxes is read).  In row order.
   Expected<std::vector<NameRef>> values_naming(const Dn& dn, bool subtree);
+
+  // ---- ancestry and index ranges (ancestry.cpp, search_index.cpp) -----------
+  // The path key of an entry, and the step one id adds to its parent's.
+  Expected<std::string> path_of(EntryId id);
+  static std::string path_step(EntryId id);
+  // One row of the value index: an entry holding a value of the attribute
+  // whose equality key is `key`, with the entry's parent and path key.
+  struct KeyRow {
+    std::string key;
+    EntryId entry = kNoEntry;
+    EntryId parent = kNoEntry;
+    std::string path;
+    uint32_t flags = 0;
+    std::string cls;
+  };
+  // The rows of attribute `attr_id` after (after_key, after_entry) in (key,
+  // entry) order, up to `hi` (none: to the end; `hi_inclusive` says whether
+  // a key equal to hi is in), at most limit of them.
+  Expected<std::vector<KeyRow>> key_range(int64_t attr_id, const std::string& after_key,
+                                          EntryId after_entry, const std::string* hi,
+                                          bool hi_inclusive, size_t limit);
+  // How many rows key_range from lo (inclusive) would give, counting up to
+  // `cap` at most.
+  Expected<size_t> count_key_range(int64_t attr_id, const std::string& lo, const std::string* hi,
+                                   bool hi_inclusive, size_t cap);
+  // Entries of the subtree whose root has path key `root_path` (the root
+  // included), after path key `after` (empty: from the start) in path
+  // order, at most limit of them; and their count up to `cap`.
+  struct PathRow {
+    EntryId id = kNoEntry;
+    EntryId parent = kNoEntry;
+    std::string path;
+    uint32_t flags = 0;
+    std::string cls;
+  };
+  Expected<PathRow> path_row(EntryId id);  // ERR_NO_SUCH_ENTRY
+  Expected<std::vector<PathRow>> subtree_page(const std::string& root_path, const std::string& after,
+                                              size_t limit);
+  Expected<size_t> count_subtree(const std::string& root_path, size_t cap);
+  // Equality keys of the entry's values of one attribute, in key order;
+  // whether it holds one equal to `key`; whether it holds any.
+  Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
+  Expected<bool> has_key(EntryId id, int64_t attr_id, const std::string& key);
+  Expected<bool> has_attribute(EntryId id, int64_t attr_id);
 
   // ---- passwords --------------------------------------------------------------
   Status set_password(EntryId id, std::string_view password);
@@ -238,10 +309,19 @@ class Store {
   friend class StoreStmt;
   Store() = default;
   Status init(const SeedConfig& seed);
+  Status upgrade_layout();  // ancestry.cpp
+  Status move_paths(EntryId id, EntryId new_parent);
   Status seed(const SeedConfig& cfg);
   Status exec(const char* sql);
-  sqlite3_stmt* acquire(const char* sql);
-  void release(sqlite3_stmt* st);
+  struct Cached {
+    sqlite3_stmt* st = nullptr;
+    bool busy = false;
+  };
+  Cached* acquire(std::string_view sql);
+  void release(Cached* c);
+  void end_transaction();  // the outermost transaction ended
+  void rolled_back();      // a transaction or savepoint rolled back
+  uint64_t other_writes();  // PRAGMA data_version, sampled once per transaction
   Expected<const AttrDef*> attr_def(const Schema& s, std::string_view name);
   Status insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate);
   Status ensure_entry(EntryId id);
@@ -254,11 +334,21 @@ class Store {
   int tx_depth_ = 0;
   std::shared_ptr<const Schema> schema_;
   std::string schema_version_;
-  struct Cached {
-    sqlite3_stmt* st;
-    bool busy;
+  bool schema_checked_ = false;  // schema_ is current while data_version stays schema_other_
+  uint64_t schema_other_ = 0;
+  bool other_sampled_ = false;   // in the open transaction
+  uint64_t other_ = 0;
+  struct SqlHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  std::multimap<std::string, Cached> stmts_;
+  // Every prepared form of one text (more than one while uses nest).
+  std::unordered_map<std::string, std::vector<std::unique_ptr<Cached>>, SqlHash, std::equal_to<>> stmts_;
+  struct NameCache {
+    uint64_t other = 0;
+    std::unordered_map<std::string, EntryId> ids;  // dn_cache_key -> id
+  } names_;
+  void forget_names() { names_.ids.clear(); }
 };
 
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
@@ -277,6 +367,7 @@ class Transaction {
  private:
   Store& store_;
   int level_ = 0;
+  int64_t changes_ = 0;  // the connection's total changes at the start
   Status status_ = 0;
   bool done_ = false;
 };

@@ -1,0 +1,333 @@
+/*
+ * rights.cpp - effective rights worked out from the ACL values of the tree,
+ * their cache, and the checks of the engines (rights.h states the rules).
+ *
+ * The cache holds, for the current store and generation, each entry's
+ * parent and parsed ACL, each identity's trustee names, and per identity and
+ * entry the rights of each trustee there (what flows on to the children) and
+ * the effective Privileges.  An entry's rights are built from its parent's,
+ * so a subtree is worked out once from the top.  Any change to the store
+ * moves its generation and empties the cache.  Entries asked for directly
+ * are kept only while they are among the last kMaxAskedNodes asked, so a
+ * walk over a large container does not grow the cache.
+ */
+#include "rights.h"
+
+#include <deque>
+#include <map>
+
+namespace nwc {
+
+nuint32 Privileges::attr(std::string_view name) const {
+  if (!named.empty()) {
+    const std::string key = fold_case(name);
+    for (const auto &[n, r] : named)
+      if (n == key) return r;
+  }
+  return all_attrs;
+}
+
+namespace {
+
+enum class Kind { entry, all_attrs, named };
+
+struct AclItem {
+  Kind kind = Kind::entry;
+  std::string attr;    /* folded, for Kind::named */
+  std::string subject; /* subject_key */
+  bool is_mask = false;
+  nuint32 mask = 0;
+};
+
+struct EntryInfo {
+  EntryId parent = kNoEntry;
+  std::vector<AclItem> acl;
+};
+
+/* One trustee's rights at an entry: what it holds there and passes on. */
+struct Held {
+  nuint32 entry = 0;
+  nuint32 all_attrs = 0;
+};
+
+struct Node {
+  std::vector<Held> held; /* by trustee, in IdentityInfo::trustees order */
+  Privileges privileges;
+};
+
+struct IdentityInfo {
+  std::vector<std::string> trustees; /* subject keys */
+  std::map<EntryId, Node> nodes;
+};
+
+struct Cache {
+  const Store *store = nullptr;
+  std::string path;
+  uint64_t generation = 0;
+  std::map<EntryId, EntryInfo> entries;
+  std::map<EntryId, IdentityInfo> identities;
+  size_t nodes = 0;
+  /* The (identity, entry) nodes that were asked for directly, oldest
+     first: mostly leaves, met once by a walk over a large container.  Only
+     the newest kMaxAskedNodes are kept, so that a walk does not grow the
+     cache; the containers above them, reached as parents, stay. */
+  std::deque<std::pair<EntryId, EntryId>> asked;
+};
+
+constexpr size_t kMaxCachedNodes = 200000;
+constexpr size_t kMaxAskedNodes = 1024;
+
+Cache &cache() {
+  static Cache *c = new Cache; /* used under the directory lock; kept until exit */
+  return *c;
+}
+
+const std::string kPublicKey = "\x01" + fold_case("[Public]");
+const std::string kRootKey = "\x01" + fold_case("[Root]");
+const std::string kMaskKey = "\x01" + fold_case("[Inheritance Mask]");
+
+std::string subject_key(std::string_view s) {
+  if (is_special_subject(s)) return "\x01" + fold_case(s);
+  auto dn = parse_dn(s);
+  return dn ? dn_key(*dn) : "\x02" + fold_case(s);
+}
+
+Kind kind_of(std::string_view protected_attr) {
+  if (ci_equal(protected_attr, kEntryRightsName)) return Kind::entry;
+  if (ci_equal(protected_attr, kAllAttrsRightsName) || ci_equal(protected_attr, "[All Attribute Rights]"))
+    return Kind::all_attrs;
+  return Kind::named;
+}
+
+nuint32 attr_implied(nuint32 r) {
+  if (r & DS_ATTR_SUPERVISOR) return kAllAttrRights;
+  if (r & DS_ATTR_READ) r |= DS_ATTR_COMPARE;
+  if (r & DS_ATTR_WRITE) r |= DS_ATTR_SELF;
+  return r & kAllAttrRights;
+}
+
+/* The cache, emptied when the store or its generation changed. */
+Cache &fresh_cache(Store &store) {
+  Cache &c = cache();
+  const uint64_t gen = store.generation();
+  if (c.store != &store || c.path != store.path() || c.generation != gen || c.nodes > kMaxCachedNodes) {
+    c.entries.clear();
+    c.identities.clear();
+    c.asked.clear();
+    c.nodes = 0;
+    c.store = &store;
+    c.path = store.path();
+    c.generation = gen;
+  }
+  return c;
+}
+
+NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out) {
+  auto it = c.entries.find(id);
+  if (it == c.entries.end()) {
+    auto e = store.entry(id);
+    if (!e) return e.status();
+    auto acl = store.values(id, "ACL");
+    if (!acl) return acl.status();
+    EntryInfo info;
+    info.parent = e->parent;
+    for (const StoredValue &sv : *acl) {
+      const Value &v = sv.value;
+      if (v.texts.size() < 2 || v.nums.empty()) continue;
+      AclItem item;
+      item.kind = kind_of(v.texts[0]);
+      if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
+      item.subject = subject_key(v.texts[1]);
+      item.is_mask = item.subject == kMaskKey;
+      item.mask = v.nums[0];
+      info.acl.push_back(std::move(item));
+    }
+    it = c.entries.emplace(id, std::move(info)).first;
+  }
+  out = &it->second;
+  return 0;
+}
+
+/* The trustee names `who` acts as (rights.h rule 1). */
+NWDSCCODE identity_info(Cache &c, Store &store, Identity who, IdentityInfo *&out) {
+  auto it = c.identities.find(who.entry);
+  if (it == c.identities.end()) {
+    IdentityInfo info;
+    if (who.entry != kNoEntry) {
+      info.trustees.push_back(kRootKey);
+      if (auto dn = store.dn_of(who.entry)) {
+        info.trustees.push_back(dn_key(*dn));
+        for (Dn up = dn->parent(); !up.is_root(); up = up.parent()) info.trustees.push_back(dn_key(up));
+        for (const char *attr : {"Security Equals", "Group Membership"}) {
+          auto vals = store.values(who.entry, attr);
+          if (!vals) return vals.status();
+          for (const StoredValue &sv : *vals)
+            if (!sv.value.texts.empty()) info.trustees.push_back(subject_key(sv.value.texts[0]));
+        }
+      } else if (dn.status() != ERR_NO_SUCH_ENTRY) {
+        return dn.status();
+      }
+    }
+    info.trustees.push_back(kPublicKey);
+    it = c.identities.emplace(who.entry, std::move(info)).first;
+  }
+  out = &it->second;
+  return 0;
+}
+
+int trustee_index(const IdentityInfo &ii, const std::string &key) {
+  for (size_t i = 0; i < ii.trustees.size(); ++i)
+    if (ii.trustees[i] == key) return static_cast<int>(i);
+  return -1;
+}
+
+NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out) {
+  if (auto it = ii.nodes.find(id); it != ii.nodes.end()) {
+    out = &it->second;
+    return 0;
+  }
+  const EntryInfo *info = nullptr;
+  if (NWDSCCODE st = entry_info(c, store, id, info)) return st;
+  const size_t n = ii.trustees.size();
+  Node node;
+  node.held.assign(n, Held{});
+  if (info->parent != kNoEntry) {
+    const Node *up = nullptr;
+    if (NWDSCCODE st = node_of(c, store, ii, info->parent, up)) return st;
+    node.held = up->held;
+    /* The inheritance masks filter what flows in. */
+    for (const AclItem &a : info->acl) {
+      if (!a.is_mask || a.kind == Kind::named) continue;
+      for (Held &h : node.held) (a.kind == Kind::entry ? h.entry : h.all_attrs) &= a.mask;
+    }
+  }
+  /* A trustee's own assignment replaces what it inherited. */
+  std::vector<Held> own(n);
+  std::vector<unsigned char> has_entry(n, 0), has_all(n, 0);
+  std::vector<std::map<std::string, nuint32>> named(n);
+  for (const AclItem &a : info->acl) {
+    if (a.is_mask) continue;
+    const int t = trustee_index(ii, a.subject);
+    if (t < 0) continue;
+    switch (a.kind) {
+    case Kind::entry: own[t].entry |= a.mask; has_entry[t] = 1; break;
+    case Kind::all_attrs: own[t].all_attrs |= a.mask; has_all[t] = 1; break;
+    case Kind::named: named[t][a.attr] |= a.mask; break;
+    }
+  }
+  for (size_t t = 0; t < n; ++t) {
+    if (has_entry[t]) node.held[t].entry = own[t].entry;
+    if (has_all[t]) node.held[t].all_attrs = own[t].all_attrs;
+  }
+  Privileges &p = node.privileges;
+  for (const Held &h : node.held) {
+    p.entry |= h.entry;
+    p.all_attrs |= h.all_attrs;
+  }
+  std::map<std::string, nuint32> by_attr;
+  for (size_t t = 0; t < n; ++t)
+    for (const auto &[attr, r] : named[t]) by_attr[attr];
+  for (auto &[attr, r] : by_attr)
+    for (size_t t = 0; t < n; ++t) {
+      auto it = named[t].find(attr);
+      r |= it != named[t].end() ? it->second : node.held[t].all_attrs;
+    }
+  if (p.entry & DS_ENTRY_SUPERVISOR) {
+    p.entry = kAllEntryRights;
+    p.all_attrs = kAllAttrRights;
+    by_attr.clear();
+  }
+  p.entry &= kAllEntryRights;
+  p.all_attrs = attr_implied(p.all_attrs);
+  for (auto &[attr, r] : by_attr) p.named.emplace_back(attr, attr_implied(r));
+  ++c.nodes;
+  out = &ii.nodes.emplace(id, std::move(node)).first->second;
+  return 0;
+}
+
+} // namespace
+
+NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out) {
+  Cache &c = fresh_cache(store);
+  IdentityInfo *ii = nullptr;
+  if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
+  const bool known = ii->nodes.count(object) != 0;
+  const Node *node = nullptr;
+  if (NWDSCCODE st = node_of(c, store, *ii, object, node)) return st;
+  out = node->privileges;
+  if (!known) {
+    c.asked.emplace_back(who.entry, object);
+    if (c.asked.size() > kMaxAskedNodes) {
+      const auto [id_of, entry] = c.asked.front();
+      c.asked.pop_front();
+      if (auto it = c.identities.find(id_of); it != c.identities.end() && it->second.nodes.erase(entry)) --c.nodes;
+      c.entries.erase(entry);
+    }
+  }
+  return 0;
+}
+
+NWDSCCODE check_browse(const Op &op, EntryId object) {
+  Privileges p;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p)) return st;
+  return (p.entry & DS_ENTRY_BROWSE) ? 0 : ERR_NO_SUCH_ENTRY;
+}
+
+NWDSCCODE check_entry(const Op &op, EntryId object, nuint32 rights) {
+  Privileges p;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p)) return st;
+  return (p.entry & rights) == rights ? 0 : ERR_NO_ACCESS;
+}
+
+NWDSCCODE check_attr(const Op &op, EntryId object, std::string_view attr, nuint32 rights) {
+  Privileges p;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p)) return st;
+  return (p.attr(attr) & rights) == rights ? 0 : ERR_NO_ACCESS;
+}
+
+NWDSCCODE check_change(const Op &op, EntryId object, std::string_view attr, nuint32 change,
+                       const std::vector<Value> &values) {
+  Privileges p;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p)) return st;
+  const nuint32 held = p.attr(attr);
+  if (held & DS_ATTR_WRITE) return 0;
+  if (!(held & DS_ATTR_SELF) || values.empty() || op.ctx.identity_entry == kNoEntry) return ERR_NO_ACCESS;
+  const bool by_value = change == DS_ADD_VALUE || change == DS_ADDITIONAL_VALUE ||
+                        change == DS_REMOVE_VALUE || change == DS_CLEAR_VALUE;
+  if (!by_value) return ERR_NO_ACCESS;
+  auto me = op.store->dn_of(op.ctx.identity_entry);
+  if (!me) return ERR_NO_ACCESS;
+  const std::string my_key = dn_key(*me);
+  for (const Value &v : values) {
+    if (v.syntax != SYN_DIST_NAME || v.texts.empty()) return ERR_NO_ACCESS;
+    auto dn = parse_dn(v.texts[0]);
+    if (!dn || dn_key(*dn) != my_key) return ERR_NO_ACCESS;
+  }
+  return 0;
+}
+
+NWDSCCODE check_root_supervisor(const Op &op) {
+  return check_entry(op, op.store->root_id(), DS_ENTRY_SUPERVISOR);
+}
+
+std::vector<Value> default_acl(const Schema &schema, std::string_view cls, const std::string &full_name) {
+  std::vector<Value> out;
+  if (!schema.is_a(cls, "User")) return out;
+  const nuint32 rw = DS_ATTR_COMPARE | DS_ATTR_READ | DS_ATTR_WRITE;
+  out.push_back(Value::acl(kAllAttrsRightsName, full_name, DS_ATTR_COMPARE | DS_ATTR_READ));
+  for (const char *attr : {"Login Script", "Print Job Configuration"})
+    if (schema.allows(cls, attr)) out.push_back(Value::acl(attr, full_name, rw));
+  for (const char *attr : {"Network Address", "Group Membership"})
+    if (schema.allows(cls, attr)) out.push_back(Value::acl(attr, "[Root]", DS_ATTR_COMPARE | DS_ATTR_READ));
+  return out;
+}
+
+void forget_cached_rights() {
+  Cache &c = cache();
+  c.entries.clear();
+  c.identities.clear();
+  c.nodes = 0;
+  c.store = nullptr;
+}
+
+} // namespace nwc
