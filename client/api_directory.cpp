@@ -19,7 +19,7 @@ extern "C" {
 NWDSCCODE NWDSRead(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
                    pBuf_T objectInfo) {
-  NWC_PART(read_entry, context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
+  NWC_CALL(read_entry, context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
 }
 
 NWDSCCODE NWDSReadObjectInfo(NWDSContextHandle context, const nstr8 *object,
@@ -39,7 +39,7 @@ NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nin
                      nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
                      pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
                      nint32 *countObjectsSearched, pBuf_T objectInfo) {
-  NWC_PART(search_entries, context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
+  NWC_CALL(search_entries, context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
            opt(attrNames), io(iterationHandle), countObjectsToSearch,
            opt(out(countObjectsSearched)), objectInfo);
 }

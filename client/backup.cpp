@@ -22,6 +22,10 @@
  * are the backup data.  The entry backed up is the one the name gives (an
  * alias itself when the name ends at one).
  *
+ * Rights (rights.h): a backup needs the read right on every attribute the
+ * entry has a value of (ERR_NO_ACCESS otherwise: a backup never leaves a
+ * value out); a restore needs browse and add on the parent, as an add does.
+ *
  * NWDSRestoreObject takes the data in one call or in several (`more` set on
  * all but the last; the parts are kept in an iteration of DSV_RESTORE_ENTRY,
  * at most kMaxRestoreBytes in all) and, on the last, adds the entry under
@@ -47,6 +51,7 @@
 #include "entry_info.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -57,11 +62,19 @@ constexpr const char *kDataAttr = "Backup Data";
 constexpr size_t kMaxPiece = 4096;
 constexpr size_t kMaxRestoreBytes = size_t{64} << 20;
 
-/* The one place where a backup or a restore asks whether the context may
-   do it: reading every attribute of `entry`, or adding below `parent`.
-   Rights are enforced by the rights engine, which plugs in here. */
-NWDSCCODE may_back_up(const Op &, EntryId /*entry*/) { return 0; }
-NWDSCCODE may_restore(const Op &, EntryId /*parent*/) { return 0; }
+/* A backup gives every value of the entry, so it needs the read right on
+   every attribute the entry has a value of; a restore is an add and needs
+   the add right on the parent (browse was checked when it was found). */
+NWDSCCODE may_back_up(const Op &op, EntryId entry) {
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), entry, rights)) return st;
+  auto values = op.store->values(entry);
+  if (!values) return values.status();
+  for (const StoredValue &sv : *values)
+    if ((rights.attr(sv.attr) & DS_ATTR_READ) != DS_ATTR_READ) return ERR_NO_ACCESS;
+  return 0;
+}
+NWDSCCODE may_restore(const Op &op, EntryId parent) { return check_entry(op, parent, DS_ENTRY_ADD); }
 
 uint64_t fnv1a(std::string_view s) {
   uint64_t h = 14695981039346656037ull;
@@ -338,8 +351,9 @@ NWDSCCODE restore_object(NWDSContextHandle context, const nstr8 *objectName,
   }
   if (iterationHandle != nullptr) *iterationHandle = NO_MORE_ITERATIONS;
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
-  return apply_restore(op, objectName, r.data);
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kWrite)) return st;
+  if (NWDSCCODE st = apply_restore(op, objectName, r.data)) return st;
+  return op.tx->commit();
 }
 
 } // namespace nwc

@@ -15,13 +15,16 @@
  * status is 0 for a sound entry and ERR_INCONSISTENT_DATABASE when there
  * are findings (those that fit errBuffer are in it).  serverName, when
  * given, must name an NCP Server.  The entry is the one the name gives (an
- * alias itself when the name ends at one).
+ * alias itself when the name ends at one).  Rights (rights.h): the entry must
+ * be one the identity may browse; the values of attributes it may not read
+ * are not examined.
  */
 #include <map>
 
 #include "aliases.h"
 #include "entry_info.h"
 #include "items.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -49,6 +52,8 @@ NWDSCCODE inspect_entry(NWDSContextHandle context, const nstr8 *serverName,
   else if (!(c->flags & DS_EFFECTIVE_CLASS)) findings.push_back({"Object Class", "class is not effective"});
   auto values = op.store->values(id);
   if (!values) return values.status();
+  Privileges rights;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
   std::map<std::string, size_t> counts;
   for (const StoredValue &sv : *values) {
     const AttrDef *a = s.attribute_by_id(sv.attr_id);
@@ -57,6 +62,7 @@ NWDSCCODE inspect_entry(NWDSContextHandle context, const nstr8 *serverName,
       continue;
     }
     ++counts[a->name];
+    if (!(rights.attr(a->name) & DS_ATTR_READ)) continue; /* what it may not read, it is not told */
     if (c != nullptr && !s.allows(e->cls, a->name)) findings.push_back({a->name, "not allowed by the class"});
     if (sv.value.syntax != a->syntax || s.check_value(*a, sv.value) != 0)
       findings.push_back({a->name, "value does not agree with the syntax"});

@@ -137,6 +137,9 @@ const Item *at(const Buffer &b, nuint32 t) {
 
 /* The value at the read position, decoded and formatted for `ctx`. */
 NWDSCCODE current_value(Buffer &b, NWDSContextHandle context, nuint32 syntaxID, Value &v) {
+  if (b.verb == DSV_READ && b.cursor < b.items.size() && b.items[b.cursor].tag == tag::ATTR &&
+      b.items[b.cursor].number3 == kStepOver)
+    ++b.cursor;
   if (b.cursor >= b.items.size() || b.items[b.cursor].tag != tag::RESULT_VALUE)
     return ERR_BUFFER_EMPTY;
   const Item &it = b.items[b.cursor];
@@ -282,6 +285,12 @@ bool ResultWriter::add_value(const std::string &encoded, nuint32 syntax) {
   it.value.assign(encoded.begin(), encoded.end());
   it.cost = value_cost(encoded);
   return buf_.add(std::move(it)) == 0;
+}
+
+bool ResultWriter::add_values_header(const std::string &name, nuint32 values, nuint32 syntax) {
+  if (!add_attr(name, values, syntax)) return false;
+  buf_.items.back().number3 = kStepOver;
+  return true;
 }
 
 bool ResultWriter::add_value_info(const std::string &encoded, nuint32 syntax, nuint32 flags,

@@ -12,6 +12,9 @@
  * when not 0, keeps only values modified at or after it (seconds since
  * 1970).  serverName, when given, must name an NCP Server.  An object that
  * does not fit is continued through an iteration of DSV_READ_REFERENCES.
+ * Rights (rights.h): the entry must be one the identity may browse; a
+ * referring entry is given only when it may browse it too, and with only the
+ * attributes it may read (compare, for names).
  */
 #include <algorithm>
 #include <map>
@@ -19,6 +22,7 @@
 #include "entry_info.h"
 #include "items.h"
 #include "iteration.h"
+#include "rights.h"
 
 namespace nwc {
 
@@ -69,9 +73,17 @@ NWDSCCODE read_references(NWDSContextHandle context, const nstr8 *serverName,
     auto refs = op.store->values_naming(*dn, false);
     if (!refs) return refs.status();
     std::map<EntryId, RefObject> by_entry;
+    std::map<EntryId, Privileges> rights;
+    const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;
     for (const NameRef &r : *refs) {
       const AttrDef *a = op.schema->attribute_by_id(r.attr_id);
       if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
+      auto held = rights.find(r.entry);
+      if (held == rights.end()) {
+        held = rights.emplace(r.entry, Privileges{}).first;
+        if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), r.entry, held->second)) return st;
+      }
+      if (!(held->second.entry & DS_ENTRY_BROWSE) || (held->second.attr(a->name) & needed) != needed) continue;
       if (!allAttrs && std::find(wanted.begin(), wanted.end(), fold_case(a->name)) == wanted.end()) continue;
       if (timeFilter != 0) {
         bool recent = false;
