@@ -407,7 +407,7 @@ Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id) {
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) {
     ids.push_back(q.i64(0));
-    out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3), q.blob(5)});
+    out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3), q.blob(5), q.i64(0), q.i64(4)});
   }
   if (rc != SQLITE_DONE) return fail(sql_status(rc));
   if (out.empty())
