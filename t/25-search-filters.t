@@ -3,8 +3,8 @@
 # buffer, filters written as text (and, or, not, ranges, presence), aliases
 # followed into the aliased subtree, the name context as an empty base, and
 # malformed texts refused.  On either backend (t/lib/Backend.pm); an LDAP
-# server has no integer attribute for users, so the integer ranges are the
-# embedded store's.
+# server has no integer attribute for users and no ordering rule for sn, so
+# the ranges are the embedded store's.
 use strict;
 use warnings;
 use Test::More;
@@ -111,7 +111,11 @@ subtest 'filters written as text' => sub {
         '(|(Surname=*ith)(Internet EMail Address=u1*@other.org))' =>
             sub { $_->{surname} =~ /ith$/ || $_->{mail} =~ /^u1.*\@other\.org$/ },
     );
-    delete @case{grep { /Login Grace Limit/ } keys %case} if Backend::ldap();
+    if (Backend::ldap()) {
+        my @ranges = grep { /Login Grace Limit|Surname>=/ } keys %case;
+        delete @case{@ranges};
+        SKIP: { skip 'embedded store only: ranges (no integer attribute for users, no ordering rule for sn)', scalar @ranges }
+    }
     for my $text (sort keys %case) {
         is_deeply search(filter => text_filter($text)), users($case{$text}), $text;
     }
