@@ -133,6 +133,24 @@ subtest 'what the script wrote is on the server' => sub {
     like $ldif, qr/^postalAddress: 1 Main St\$Suite 2\$Springfield\$IL\$62701\$USA$/m, 'the postal address, line by line';
 };
 
+subtest "values in the server's own syntaxes" => sub {
+    plan skip_all => 'over LDAP only' unless Backend::ldap();
+    # An auxiliary class and its attributes in one modification, named as the server names them.
+    is modify_entry($user, [DS_ADD_VALUE, 'Object Class', SYN_CLASS_NAME, 'posixAccount'],
+                           [DS_ADD_VALUE, 'uid', SYN_CI_STRING, 'jdoe'], [DS_ADD_VALUE, 'uidNumber', SYN_INTEGER, 1001],
+                           [DS_ADD_VALUE, 'gidNumber', SYN_INTEGER, 100],
+                           [DS_ADD_VALUE, 'homeDirectory', SYN_CE_STRING, '/home/jdoe'],
+                           [DS_ADD_VALUE, 'jpegPhoto', SYN_OCTET_STRING, "3\n0\nA\nFF\n"]), 0, 'a posix account';
+    my ($v, $s) = read_entry($user, DEFAULT_MESSAGE_LEN, qw(uidNumber homeDirectory jpegPhoto modifyTimestamp));
+    is_deeply [@$s{qw(uidNumber homeDirectory jpegPhoto modifyTimestamp)}],
+              [SYN_INTEGER, SYN_CE_STRING, SYN_OCTET_STRING, SYN_TIME], 'syntaxes from the server schema';
+    is_deeply $v->{uidNumber}, [1001], 'an integer';
+    is_deeply $v->{homeDirectory}, ['/home/jdoe'], 'an exact string';
+    is_deeply $v->{jpegPhoto}, ["3\n0\nA\nFF\n"], 'bytes, a zero among them';
+    cmp_ok abs($v->{modifyTimestamp}[0] - time), '<', 600, 'the time of the change, in seconds';
+    like Backend::ldapsearch('cn=jdoe,ou=Sales,' . $Backend::BASE, 'uidNumber'), qr/^uidNumber: 1001$/m, 'on the server';
+};
+
 subtest 'every structured syntax comes back as it was put' => sub {
     Backend::embedded_only('attributes of the NDS schema');
     my @cases = (
