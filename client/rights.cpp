@@ -56,7 +56,8 @@ struct Node {
 };
 
 struct IdentityInfo {
-  std::vector<std::string> trustees; /* subject keys */
+  EntryId self = kNoEntry;
+  std::vector<std::string> trustees; /* subject keys; the object's own second */
   std::map<EntryId, Node> nodes;
 };
 
@@ -85,6 +86,7 @@ Cache &cache() {
 const std::string kPublicKey = "\x01" + fold_case("[Public]");
 const std::string kRootKey = "\x01" + fold_case("[Root]");
 const std::string kMaskKey = "\x01" + fold_case("[Inheritance Mask]");
+const std::string kSelfKey = "\x01" + fold_case("[Self]");
 
 std::string subject_key(std::string_view s) {
   if (is_special_subject(s)) return "\x01" + fold_case(s);
@@ -153,6 +155,7 @@ NWDSCCODE identity_info(Cache &c, Store &store, Identity who, IdentityInfo *&out
   auto it = c.identities.find(who.entry);
   if (it == c.identities.end()) {
     IdentityInfo info;
+    info.self = who.entry;
     if (who.entry != kNoEntry) {
       info.trustees.push_back(kRootKey);
       if (auto dn = store.dn_of(who.entry)) {
@@ -207,7 +210,9 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
   std::vector<std::map<std::string, nuint32>> named(n);
   for (const AclItem &a : info->acl) {
     if (a.is_mask) continue;
-    const int t = trustee_index(ii, a.subject);
+    /* [Self] on an entry is the entry itself as a trustee. */
+    const int t = a.subject == kSelfKey ? (id == ii.self && ii.trustees.size() > 2 ? 1 : -1)
+                                        : trustee_index(ii, a.subject);
     if (t < 0) continue;
     switch (a.kind) {
     case Kind::entry: own[t].entry |= a.mask; has_entry[t] = 1; break;

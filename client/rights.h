@@ -18,7 +18,8 @@
  *     container above it up to [Root]; "[Root]" (any logged-in identity);
  *     "[Public]" (everyone).  A context that has not logged in is "[Public]"
  *     alone.  Subject names are matched as names (case and type spelling
- *     do not matter).
+ *     do not matter).  The subject "[Self]" in an ACL value names the entry
+ *     that holds the value: it grants the object itself, on itself.
  *  2. Inheritance.  For each trustee on its own, rights are worked out from
  *     [Root] down to the entry: at each entry below [Root] the rights
  *     inherited from its parent are first filtered by the entry's

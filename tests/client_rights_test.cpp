@@ -140,6 +140,10 @@ TEST_F(ClientRights, GroupsEquivalencesOneStepAndContainersAreTrustees) {
   EXPECT_EQ(Rights(kAdmin, "OU=Top"), kEntryAll);
   EXPECT_EQ(Rights(U, "OU=People"), nuint32{DS_ENTRY_BROWSE}) << "a grant to a container is not on it";
   EXPECT_EQ(Rights("CN=Nobody", "OU=Top"), 0u) << "a subject that does not exist holds nothing";
+
+  Grant(W, "Telephone Number", "[Self]", DS_ATTR_WRITE);
+  EXPECT_TRUE(Rights(W, W, "Telephone Number") & DS_ATTR_WRITE) << "[Self] is the entry itself";
+  EXPECT_FALSE(Rights(V, W, "Telephone Number") & DS_ATTR_WRITE) << "and no other";
 }
 
 TEST_F(ClientRights, ListAttrsReadAndSearchShowThePrivileges) {
