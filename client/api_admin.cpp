@@ -2,6 +2,7 @@
  * api_admin.cpp - the public partition, replica and schema functions: one
  * call-layer line each (call.h).
  */
+#include "backends.h"
 #include "call.h"
 #include "partitions_api.h"
 #include "schema_api.h"
@@ -84,12 +85,12 @@ NWDSCCODE NWDSReloadDS(NWDSContextHandle context, const nstr8 *serverName) {
 /* ---- schema -------------------------------------------------------------------------- */
 NWDSCCODE NWDSReadAttrDef(NWDSContextHandle context, nuint32 infoType, nbool8 allAttrs,
                           pBuf_T attrNames, nint32 *iterationHandle, pBuf_T attrDefs) {
-  NWC_CALL(read_attr_defs, context, infoType, allAttrs, opt(attrNames), io(iterationHandle), attrDefs);
+  NWC_CALL(DIRECTORY(read_attr_defs), context, infoType, allAttrs, opt(attrNames), io(iterationHandle), attrDefs);
 }
 
 NWDSCCODE NWDSReadClassDef(NWDSContextHandle context, nuint32 infoType, nbool8 allClasses,
                            pBuf_T classNames, nint32 *iterationHandle, pBuf_T classDefs) {
-  NWC_CALL(read_class_defs, context, infoType, allClasses, opt(classNames), io(iterationHandle), classDefs);
+  NWC_CALL(DIRECTORY(read_class_defs), context, infoType, allClasses, opt(classNames), io(iterationHandle), classDefs);
 }
 
 NWDSCCODE NWDSReadSyntaxes(NWDSContextHandle context, nuint32 infoType, nbool8 allSyntaxes,

@@ -3,6 +3,7 @@
  * connection, server and tree functions: one call-layer line each (call.h).
  * Passwords are wrapped in secret() so that a trace never shows them.
  */
+#include "backends.h"
 #include "call.h"
 #include "connections.h"
 #include "login.h"
@@ -12,10 +13,10 @@ extern "C" {
 /* ---- login, authentication, passwords ------------------------------------------ */
 NWDSCCODE NWDSLogin(NWDSContextHandle context, nflag32 optionsFlag, const nstr8 *objectName,
                     const nstr8 *password, nuint32 validityPeriod) {
-  NWC_CALL(login, context, optionsFlag, objectName, secret(password), validityPeriod);
+  NWC_CALL(DIRECTORY(login), context, optionsFlag, objectName, secret(password), validityPeriod);
 }
 
-NWDSCCODE NWDSLogout(NWDSContextHandle context) { NWC_CALL(logout, context); }
+NWDSCCODE NWDSLogout(NWDSContextHandle context) { NWC_CALL(DIRECTORY(logout), context); }
 
 NWDSCCODE NWDSAuthenticate(NWCONN_HANDLE conn, nflag32 optionsFlag,
                            NWDS_Session_Key_T *sessionKey) {
@@ -31,18 +32,18 @@ nint32 NWIsDSAuthenticated(void) { NWC_CALL(is_ds_authenticated); }
 NWDSCCODE NWDSChangeObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
                                    const nstr8 *objectName, const nstr8 *oldPassword,
                                    const nstr8 *newPassword) {
-  NWC_CALL(change_object_password, context, optionsFlag, objectName, secret(oldPassword),
+  NWC_CALL(DIRECTORY(change_object_password), context, optionsFlag, objectName, secret(oldPassword),
            secret(newPassword));
 }
 
 NWDSCCODE NWDSVerifyObjectPassword(NWDSContextHandle context, nflag32 optionsFlag,
                                    const nstr8 *objectName, const nstr8 *password) {
-  NWC_CALL(verify_object_password, context, optionsFlag, objectName, secret(password));
+  NWC_CALL(DIRECTORY(verify_object_password), context, optionsFlag, objectName, secret(password));
 }
 
 NWDSCCODE NWDSGenerateObjectKeyPair(NWDSContextHandle context, const nstr8 *objectName,
                                     const nstr8 *objectPassword, nflag32 optionsFlag) {
-  NWC_CALL(generate_object_key_pair, context, objectName, secret(objectPassword), optionsFlag);
+  NWC_CALL(DIRECTORY(generate_object_key_pair), context, objectName, secret(objectPassword), optionsFlag);
 }
 
 /* ---- connections, servers, trees ------------------------------------------------ */

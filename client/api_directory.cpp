@@ -3,6 +3,7 @@
  * query rights on and stream directory entries, and the name utilities: one
  * call-layer line each (call.h).
  */
+#include "backends.h"
 #include "call.h"
 #include "connections.h"
 #include "entries.h"
@@ -18,7 +19,7 @@ extern "C" {
 NWDSCCODE NWDSRead(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
                    pBuf_T objectInfo) {
-  NWC_PART(read_entry, context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
+  NWC_PART(DIRECTORY(read_entry), context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
 }
 
 NWDSCCODE NWDSReadObjectInfo(NWDSContextHandle context, const nstr8 *object,
@@ -38,14 +39,14 @@ NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nin
                      nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
                      pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
                      nint32 *countObjectsSearched, pBuf_T objectInfo) {
-  NWC_PART(search_entries, context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
+  NWC_PART(DIRECTORY(search_entries), context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
            opt(attrNames), io(iterationHandle), countObjectsToSearch,
            opt(out(countObjectsSearched)), objectInfo);
 }
 
 NWDSCCODE NWDSCompare(NWDSContextHandle context, const nstr8 *object, pBuf_T buf,
                       nbool8 *matched) {
-  NWC_CALL(compare_value, context, object, buf, out(matched));
+  NWC_CALL(DIRECTORY(compare_value), context, object, buf, out(matched));
 }
 
 NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
@@ -56,13 +57,13 @@ NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
 /* ---- listing and iteration -------------------------------------------------- */
 NWDSCCODE NWDSList(NWDSContextHandle context, const nstr8 *object, nint32 *iterationHandle,
                    pBuf_T subordinates) {
-  NWC_CALL(list_entries, context, object, io(iterationHandle), subordinates);
+  NWC_CALL(DIRECTORY(list_entries), context, object, io(iterationHandle), subordinates);
 }
 
 NWDSCCODE NWDSListByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
                                  const nstr8 *className, const nstr8 *subordinateName,
                                  nint32 *iterationHandle, pBuf_T subordinates) {
-  NWC_CALL(list_by_class_and_name, context, objectName, opt(className), opt(subordinateName),
+  NWC_CALL(DIRECTORY(list_by_class_and_name), context, objectName, opt(className), opt(subordinateName),
            io(iterationHandle), subordinates);
 }
 
@@ -73,13 +74,13 @@ NWDSCCODE NWDSListContainableClasses(NWDSContextHandle context, const nstr8 *par
 
 NWDSCCODE NWDSListContainers(NWDSContextHandle context, const nstr8 *object,
                              nint32 *iterationHandle, pBuf_T subordinates) {
-  NWC_CALL(list_containers, context, object, io(iterationHandle), subordinates);
+  NWC_CALL(DIRECTORY(list_containers), context, object, io(iterationHandle), subordinates);
 }
 
 NWDSCCODE NWDSGetCountByClassAndName(NWDSContextHandle context, const nstr8 *objectName,
                                      const nstr8 *className, const nstr8 *subordinateName,
                                      nint32 *count) {
-  NWC_CALL(count_by_class_and_name, context, objectName, opt(className), opt(subordinateName),
+  NWC_CALL(DIRECTORY(count_by_class_and_name), context, objectName, opt(className), opt(subordinateName),
            out(count));
 }
 
@@ -91,31 +92,31 @@ NWDSCCODE NWDSCloseIteration(NWDSContextHandle context, nint32 iterationHandle,
 /* ---- modifying entries ------------------------------------------------------- */
 NWDSCCODE NWDSAddObject(NWDSContextHandle context, const nstr8 *objectName,
                         nint32 *iterationHandle, nbool8 more, pBuf_T objectInfo) {
-  NWC_CALL(add_object, context, objectName, opt(io(iterationHandle)), more, objectInfo);
+  NWC_CALL(DIRECTORY(add_object), context, objectName, opt(io(iterationHandle)), more, objectInfo);
 }
 
 NWDSCCODE NWDSModifyObject(NWDSContextHandle context, const nstr8 *objectName,
                            nint32 *iterationHandle, nbool8 more, pBuf_T changes) {
-  NWC_CALL(modify_object, context, objectName, opt(io(iterationHandle)), more, changes);
+  NWC_CALL(DIRECTORY(modify_object), context, objectName, opt(io(iterationHandle)), more, changes);
 }
 
 NWDSCCODE NWDSModifyDN(NWDSContextHandle context, const nstr8 *objectName,
                        const nstr8 *newDN, nbool8 deleteOldRDN) {
-  NWC_CALL(modify_dn, context, objectName, newDN, deleteOldRDN);
+  NWC_CALL(DIRECTORY(modify_dn), context, objectName, newDN, deleteOldRDN);
 }
 
 NWDSCCODE NWDSModifyRDN(NWDSContextHandle context, const nstr8 *objectName,
                         const nstr8 *newDN, nbool8 deleteOldRDN) {
-  NWC_CALL(modify_rdn, context, objectName, newDN, deleteOldRDN);
+  NWC_CALL(DIRECTORY(modify_rdn), context, objectName, newDN, deleteOldRDN);
 }
 
 NWDSCCODE NWDSMoveObject(NWDSContextHandle context, const nstr8 *objectName,
                          const nstr8 *destParentDN, const nstr8 *destRDN) {
-  NWC_CALL(move_object, context, objectName, destParentDN, destRDN);
+  NWC_CALL(DIRECTORY(move_object), context, objectName, destParentDN, destRDN);
 }
 
 NWDSCCODE NWDSRemoveObject(NWDSContextHandle context, const nstr8 *object) {
-  NWC_CALL(remove_object, context, object);
+  NWC_CALL(DIRECTORY(remove_object), context, object);
 }
 
 NWDSCCODE NWDSBackupObject(NWDSContextHandle context, const nstr8 *objectName,
@@ -182,12 +183,12 @@ NWDSCCODE NWDSReplaceAttrNameAbbrev(NWDSContextHandle context, const nstr8 *inSt
 }
 
 NWDSCCODE NWDSWhoAmI(NWDSContextHandle context, pnstr8 objectName) {
-  NWC_CALL(who_am_i, context, out(objectName));
+  NWC_CALL(DIRECTORY(who_am_i), context, out(objectName));
 }
 
 NWDSCCODE NWDSGetSyntaxID(NWDSContextHandle context, const nstr8 *attrName,
                           nuint32 *syntaxID) {
-  NWC_CALL(get_syntax_id, context, attrName, out(syntaxID));
+  NWC_CALL(DIRECTORY(get_syntax_id), context, attrName, out(syntaxID));
 }
 
 NWDSCCODE NWDSCIStringsMatch(NWDSContextHandle context, const nstr8 *string1,

@@ -27,12 +27,15 @@
 #ifndef NWC_CONTEXT_H
 #define NWC_CONTEXT_H
 
+#include <memory>
 #include <string>
 #include <type_traits>
 
 #include "nwclient.h"
 
 namespace nwc {
+
+namespace ldap { class Session; }
 
 inline constexpr int MAX_CONTEXTS = 4096;
 
@@ -48,6 +51,9 @@ struct Context {
      the context has not logged in (it then acts as [Public]). */
   std::string identity;
   long long identity_entry = 0;
+  /* On the LDAP backend, the connection bound as that identity (shared by
+     duplicates; null while the context uses the anonymous one). */
+  std::shared_ptr<ldap::Session> ldap_session;
 };
 
 /* A borrowed callable NWDSCCODE(Context &): no copy, no allocation. */

@@ -632,6 +632,10 @@ Expected<Store*> current_store() {
   Handles& h = handles();
   std::lock_guard<std::mutex> guard(h.lock);
   const std::string path = store_path_from_environment();
+  // A server URL names an LDAP directory, never a file: the functions that
+  // only the embedded store carries are refused there and change nothing.
+  for (const char* scheme : {"ldap://", "ldaps://", "ldapi://"})
+    if (path.rfind(scheme, 0) == 0) return fail(ERR_INVALID_REQUEST);
   if (is_memory(path)) {
     if (!h.memory) {
       auto s = Store::open(path, SeedConfig::from_environment());

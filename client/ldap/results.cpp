@@ -1,0 +1,165 @@
+/*
+ * ldap/results.cpp - result objects and attributes from LDAP entries, and
+ * the buffer fillers (see results.h).
+ */
+#include "ldap/results.h"
+
+#include <strings.h>
+
+#include "items.h"
+#include "ldap/mapping.h"
+#include "ldap/schema.h"
+
+namespace nwc::ldap {
+
+namespace {
+
+constexpr const char *kBookkeeping[] = {"structuralObjectClass", "hasSubordinates", "modifyTimestamp"};
+
+bool same(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool listed(const std::vector<std::string> &names, std::string_view n) {
+  for (const std::string &x : names)
+    if (same(x, n)) return true;
+  return false;
+}
+
+bool is_bookkeeping(std::string_view n) {
+  for (const char *b : kBookkeeping)
+    if (same(b, n)) return true;
+  return false;
+}
+
+} // namespace
+
+std::vector<std::string> query_attrs(bool all, const std::vector<std::string> &ldap_names) {
+  std::vector<std::string> out;
+  if (all) out.push_back("*");
+  else out = ldap_names;
+  if (out.empty()) out.push_back("1.1"); /* no attributes, only the object */
+  for (const char *b : kBookkeeping) out.push_back(b);
+  out.push_back("objectClass");
+  return out;
+}
+
+bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vector<std::string> &wanted,
+              bool with_attrs, bool with_values, ObjOut &o) {
+  auto full = full_name_from_ldap(e.dn);
+  if (!full) return false;
+  o.full = *full;
+  std::string structural;
+  if (const RawAttr *a = e.find("structuralObjectClass"); a && !a->values.empty()) structural = a->values[0];
+  const RawAttr *classes = e.find("objectClass");
+  if (structural.empty() && classes && !classes->values.empty()) structural = classes->values.back();
+  o.base_class = class_from_ldap(structural);
+  if (is_container_class(structural)) o.flags |= DS_CONTAINER_ENTRY;
+  if (classes)
+    for (const std::string &c : classes->values)
+      if (same(c, "alias")) o.flags |= DS_ALIAS_ENTRY;
+  if (const RawAttr *a = e.find("hasSubordinates"); a && !a->values.empty())
+    o.subordinates = same(a->values[0], "TRUE") ? 1 : 0;
+  if (const RawAttr *a = e.find("modifyTimestamp"); a && !a->values.empty()) {
+    Value t = value_from_ldap(SYN_TIME, a->values[0]);
+    o.mtime = t.nums.empty() ? 0 : t.nums[0];
+  }
+  o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.base_class) + kNumberCost;
+  if (!with_attrs) return true;
+  for (const RawAttr &a : e.attrs) {
+    const bool asked = listed(wanted, a.name);
+    if (all ? is_bookkeeping(a.name) : !asked) continue;
+    if (all && same(a.name, "objectClass") == false && !asked) {
+      const AttrDef *d = schema.attribute(attr_from_ldap(a.name));
+      if (d != nullptr && (d->flags & DS_HIDDEN_ATTR)) continue;
+    }
+    AttrOut out;
+    out.name = attr_from_ldap(a.name);
+    out.syntax = syntax_of_ldap(schema, a.name);
+    o.cost += ResultWriter::attr_cost(out.name);
+    if (with_values)
+      for (const std::string &v : a.values) {
+        out.values.push_back(encode_value(value_from_ldap(out.syntax, v)));
+        o.cost += value_cost(out.values.back());
+      }
+    o.attrs.push_back(std::move(out));
+  }
+  return true;
+}
+
+NWDSCCODE fill_objects(PendingObjects &p, Buffer &buf, nuint32 verb, bool &more) {
+  more = false;
+  ResultWriter w(buf, verb);
+  const size_t count_at = w.next_index();
+  if (!w.add_count(tag::OBJECT_COUNT, 0)) return ERR_INSUFFICIENT_BUFFER;
+  nuint32 given = 0;
+  while (p.next < p.objs.size()) {
+    const ObjOut &o = p.objs[p.next];
+    if (!w.fits(o.cost)) {
+      more = true;
+      break;
+    }
+    const nuint32 nattrs = static_cast<nuint32>(o.attrs.size());
+    bool ok = w.add_object(o.full, nattrs, o.flags, o.subordinates, o.mtime, o.base_class) &&
+              w.add_count(tag::ATTR_COUNT, nattrs);
+    for (const AttrOut &a : o.attrs) {
+      if (!ok) break;
+      ok = w.add_attr(a.name, p.names_only ? 0 : static_cast<nuint32>(a.values.size()), a.syntax);
+      for (const std::string &v : a.values) ok = ok && w.add_value(v, a.syntax);
+    }
+    if (!ok) return ERR_SYSTEM_ERROR; /* the cost above is what these charge */
+    ++given;
+    ++p.next;
+  }
+  w.set_number(count_at, given);
+  if (more && given == 0) return ERR_INSUFFICIENT_BUFFER;
+  return 0;
+}
+
+bool fill_attrs(PendingAttrs &r, Buffer &buf) {
+  ResultWriter w(buf, DSV_READ);
+  const size_t count_at = w.next_index();
+  if (!w.add_count(tag::ATTR_COUNT, 0)) return false;
+  nuint32 given = 0;
+  while (r.next < r.attrs.size()) {
+    AttrOut &a = r.attrs[r.next];
+    if (r.names_only || a.values.empty()) {
+      if (!w.add_attr(a.name, 0, a.syntax)) break;
+      ++given;
+      ++r.next;
+      continue;
+    }
+    /* An attribute header goes in only with its first value. */
+    if (!w.fits(ResultWriter::attr_cost(a.name) + value_cost(a.values[a.next]))) break;
+    const size_t attr_at = w.next_index();
+    w.add_attr(a.name, 0, a.syntax);
+    ++given;
+    nuint32 n = 0;
+    while (a.next < a.values.size() && w.add_value(a.values[a.next], a.syntax)) {
+      ++a.next;
+      ++n;
+    }
+    w.set_number(attr_at, n);
+    if (a.next < a.values.size()) break;
+    ++r.next;
+  }
+  w.set_number(count_at, given);
+  return given > 0 || r.next >= r.attrs.size();
+}
+
+NWDSCCODE keep_or_finish(nuint32 verb, NWDSContextHandle context, std::unique_ptr<IterationState> state,
+                         bool more, nint32 *iterationHandle, Buffer &out) {
+  if (!more) {
+    *iterationHandle = NO_MORE_ITERATIONS;
+    return 0;
+  }
+  nint32 handle = NO_MORE_ITERATIONS;
+  if (NWDSCCODE st = open_iteration(verb, context, std::move(state), handle)) {
+    out.reset(verb);
+    return st;
+  }
+  *iterationHandle = handle;
+  return 0;
+}
+
+} // namespace nwc::ldap

@@ -1,0 +1,100 @@
+// The LDAP backend, entries: what an add writes is on the server (ldapsearch)
+// and reads back with the directory's names and syntaxes; modify change
+// types applied as one request, whole or not at all; rename, move, remove.
+#include "ldap_dir.h"
+
+namespace {
+
+using ldap_dir::LdapDir;
+using ldap_dir::server;
+
+class LdapEntries : public LdapDir {};
+
+TEST_F(LdapEntries, AddWritesTheServerAndReadGivesValuesInTheirSyntaxes) {
+  const char *addr[6] = {"1 Main St", "Springfield $ East", "", "", "", ""};
+  ASSERT_EQ(AddUser("CN=Ann", {{"Telephone Number", SYN_TEL_NUMBER, {"555-0100"}},
+                               {"Internet EMail Address", SYN_CI_STRING, {"ann@example.com"}},
+                               {"Postal Address", SYN_PO_ADDRESS, {addr}},
+                               {"See Also", SYN_DIST_NAME, {".CN=Admin.O=Example"}}}),
+            0);
+  // NWDSAddObject with a context of another name context: the name resolves.
+  const std::string ldif = server().search("cn=Ann," + base(), "base", "sn telephoneNumber mail postalAddress objectClass");
+  EXPECT_NE(ldif.find("sn: Tester"), std::string::npos) << ldif;
+  EXPECT_NE(ldif.find("telephoneNumber: 555-0100"), std::string::npos) << ldif;
+  EXPECT_NE(ldif.find("mail: ann@example.com"), std::string::npos) << ldif;
+  EXPECT_NE(ldif.find("objectClass: inetOrgPerson"), std::string::npos) << ldif;
+  EXPECT_NE(ldif.find("postalAddress: 1 Main St$Springfield \\24 East"), std::string::npos) << ldif;
+
+  auto r = Read("CN=Ann");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.syntaxes["Surname"], SYN_CI_STRING);
+  EXPECT_EQ(r.syntaxes["Telephone Number"], SYN_TEL_NUMBER);
+  EXPECT_EQ(r.syntaxes["See Also"], SYN_DIST_NAME);
+  EXPECT_EQ(r.syntaxes["Object Class"], SYN_CLASS_NAME);
+  ASSERT_EQ(r.values["See Also"].size(), 1u);
+  EXPECT_EQ(r.values["See Also"][0].texts[0], "CN=Admin."); // formatted for the name context
+  ASSERT_EQ(r.values["Postal Address"].size(), 1u);
+  EXPECT_EQ(r.values["Postal Address"][0].texts[1], "Springfield $ East");
+  bool user = false;
+  for (const auto &v : r.values["Object Class"]) user = user || v.texts[0] == "User";
+  EXPECT_TRUE(user);
+  // A result buffer too small for everything at once: parts through the handle.
+  auto small = Read("CN=Ann", 200);
+  ASSERT_EQ(small.status, 0);
+  EXPECT_GT(small.parts, 1);
+  EXPECT_EQ(small.values, r.values);
+
+  nuint32 syn = 0;
+  EXPECT_EQ(NWDSGetSyntaxID(ctx, "Postal Address", &syn), 0);
+  EXPECT_EQ(syn, nuint32{SYN_PO_ADDRESS});
+  EXPECT_EQ(NWDSGetSyntaxID(ctx, "No Such Attribute Here", &syn), ERR_NO_SUCH_ATTRIBUTE);
+  EXPECT_EQ(AddUser("CN=Ann"), ERR_ENTRY_ALREADY_EXISTS);
+  EXPECT_EQ(Read("CN=Nobody").status, ERR_NO_SUCH_ENTRY);
+}
+
+TEST_F(LdapEntries, ModifyAppliesEveryChangeOrNone) {
+  ASSERT_EQ(AddUser("CN=Bo", {{"Title", SYN_CI_STRING, {"Clerk"}}}), 0);
+  // A good change followed by one the server refuses: nothing is applied.
+  pBuf_T b = Buf(DSV_MODIFY_ENTRY);
+  ASSERT_EQ(Put(b, {{"Description", SYN_CI_STRING, {"first"}}}, DS_ADD_VALUE), 0);
+  ASSERT_EQ(Put(b, {{"Title", SYN_CI_STRING, {"Clerk"}}}, DS_ADD_VALUE), 0);
+  EXPECT_EQ(NWDSModifyObject(ctx, "CN=Bo", nullptr, 0, b), ERR_DUPLICATE_VALUE);
+  EXPECT_EQ(server().search("cn=Bo," + base(), "base", "description").find("description:"), std::string::npos);
+
+  EXPECT_EQ(Modify("CN=Bo", DS_OVERWRITE_VALUE, {"Title", SYN_CI_STRING, {"Clerk"}}), 0); // held: no change
+  EXPECT_EQ(Modify("CN=Bo", DS_ADD_ATTRIBUTE, {"Title", SYN_CI_STRING, {"Boss"}}), ERR_ATTRIBUTE_ALREADY_EXISTS);
+  EXPECT_EQ(Modify("CN=Bo", DS_ADDITIONAL_VALUE, {"Description", SYN_CI_STRING, {"x"}}), ERR_NO_SUCH_ATTRIBUTE);
+  EXPECT_EQ(Modify("CN=Bo", DS_REMOVE_VALUE, {"Title", SYN_CI_STRING, {"Janitor"}}), ERR_NO_SUCH_VALUE);
+  EXPECT_EQ(Modify("CN=Bo", DS_CLEAR_VALUE, {"Title", SYN_CI_STRING, {"Janitor"}}), 0);
+  EXPECT_EQ(Modify("CN=Bo", DS_ADD_VALUE, {"Title", SYN_CI_STRING, {"Boss"}}), 0);
+  EXPECT_EQ(Modify("CN=Bo", DS_CLEAR_VALUE, {"Title", SYN_CI_STRING, {"clerk"}}), 0); // matched without case
+  EXPECT_EQ(Modify("CN=Bo", DS_CLEAR_ATTRIBUTE, {"Description", SYN_CI_STRING, {}}), 0);
+  auto r = Read("CN=Bo");
+  ASSERT_EQ(r.status, 0);
+  ASSERT_EQ(r.values["Title"].size(), 1u);
+  EXPECT_EQ(r.values["Title"][0].texts[0], "Boss");
+  EXPECT_EQ(Modify("CN=Bo", DS_REMOVE_ATTRIBUTE, {"Surname", SYN_CI_STRING, {}}), ERR_OBJECT_CLASS_VIOLATION);
+}
+
+TEST_F(LdapEntries, RenameMoveAndRemove) {
+  ASSERT_EQ(Add("OU=Sub", {{"Object Class", SYN_CLASS_NAME, {"Organizational Unit"}}}), 0);
+  ASSERT_EQ(AddUser("CN=Cy"), 0);
+  EXPECT_EQ(NWDSModifyRDN(ctx, "CN=Cy", "Cyd", 1), 0); // the old RDN's type
+  EXPECT_EQ(Read("CN=Cy").status, ERR_NO_SUCH_ENTRY);
+  ASSERT_EQ(Read("CN=Cyd").status, 0);
+  EXPECT_EQ(NWDSMoveObject(ctx, "CN=Cyd", "OU=Sub", "CN=Cyd"), 0);
+  EXPECT_NE(server().search("cn=Cyd,ou=Sub," + base(), "base", "cn").find("dn: cn=Cyd,ou=Sub"), std::string::npos);
+  EXPECT_EQ(NWDSModifyDN(ctx, "CN=Cyd.OU=Sub", "CN=Dee", 1), 0); // back to the test's container
+  EXPECT_EQ(Read("CN=Dee").status, 0);
+  EXPECT_EQ(NWDSRemoveObject(ctx, "OU=Sub"), 0);
+  ASSERT_EQ(AddUser("CN=Eve.OU=Sub2"), ERR_NO_SUCH_ENTRY);
+  EXPECT_EQ(NWDSRemoveObject(ctx, "CN=Dee"), 0);
+  EXPECT_EQ(server().search("cn=Dee," + base(), "base", "cn").find("dn:"), std::string::npos);
+  SetNameContext("O=Example");
+  EXPECT_EQ(NWDSRemoveObject(ctx, ("OU=" + ou).c_str()), 0);
+  ASSERT_EQ(Add("OU=" + ou, {{"Object Class", SYN_CLASS_NAME, {"Organizational Unit"}}}), 0);
+  ASSERT_EQ(AddUser("CN=F.OU=" + ou), 0);
+  EXPECT_EQ(NWDSRemoveObject(ctx, ("OU=" + ou).c_str()), ERR_ENTRY_IS_NOT_LEAF);
+}
+
+} // namespace
