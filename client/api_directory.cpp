@@ -7,6 +7,7 @@
 #include "call.h"
 #include "connections.h"
 #include "entries.h"
+#include "entry_info.h"
 #include "iteration.h"
 #include "names_api.h"
 #include "rename.h"
@@ -19,19 +20,19 @@ extern "C" {
 NWDSCCODE NWDSRead(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    nbool8 allAttrs, pBuf_T attrNames, nint32 *iterationHandle,
                    pBuf_T objectInfo) {
-  NWC_PART(DIRECTORY(read_entry), context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
+  NWC_CALL(DIRECTORY(read_entry), context, object, infoType, allAttrs, opt(attrNames), io(iterationHandle), objectInfo);
 }
 
 NWDSCCODE NWDSReadObjectInfo(NWDSContextHandle context, const nstr8 *object,
                              pnstr8 distinguishedName, Object_Info_T *objectInfo) {
-  NWC_TODO(context, object, out(distinguishedName), out(objectInfo));
+  NWC_CALL(read_object_info, context, object, out(distinguishedName), out(objectInfo));
 }
 
 NWDSCCODE NWDSReadReferences(NWDSContextHandle context, const nstr8 *serverName,
                              const nstr8 *objectName, nuint32 infoType, nbool8 allAttrs,
                              pBuf_T attrNames, nuint32 timeFilter, nint32 *iterationHandle,
                              pBuf_T objectInfo) {
-  NWC_TODO(context, serverName, objectName, infoType, allAttrs, opt(attrNames), timeFilter,
+  NWC_CALL(read_references, context, serverName, objectName, infoType, allAttrs, opt(attrNames), timeFilter,
            io(iterationHandle), objectInfo);
 }
 
@@ -39,7 +40,7 @@ NWDSCCODE NWDSSearch(NWDSContextHandle context, const nstr8 *baseObjectName, nin
                      nbool8 searchAliases, pBuf_T filter, nuint32 infoType, nbool8 allAttrs,
                      pBuf_T attrNames, nint32 *iterationHandle, nint32 countObjectsToSearch,
                      nint32 *countObjectsSearched, pBuf_T objectInfo) {
-  NWC_PART(DIRECTORY(search_entries), context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
+  NWC_CALL(DIRECTORY(search_entries), context, baseObjectName, scope, searchAliases, opt(filter), infoType, allAttrs,
            opt(attrNames), io(iterationHandle), countObjectsToSearch,
            opt(out(countObjectsSearched)), objectInfo);
 }
@@ -51,7 +52,7 @@ NWDSCCODE NWDSCompare(NWDSContextHandle context, const nstr8 *object, pBuf_T buf
 
 NWDSCCODE NWDSInspectEntry(NWDSContextHandle context, const nstr8 *serverName,
                            const nstr8 *objectName, pBuf_T errBuffer) {
-  NWC_TODO(context, serverName, objectName, errBuffer);
+  NWC_CALL(inspect_entry, context, serverName, objectName, errBuffer);
 }
 
 /* ---- listing and iteration -------------------------------------------------- */
@@ -69,7 +70,7 @@ NWDSCCODE NWDSListByClassAndName(NWDSContextHandle context, const nstr8 *objectN
 
 NWDSCCODE NWDSListContainableClasses(NWDSContextHandle context, const nstr8 *parentObject,
                                      nint32 *iterationHandle, pBuf_T containableClasses) {
-  NWC_TODO(context, parentObject, io(iterationHandle), containableClasses);
+  NWC_CALL(list_containable_classes, context, parentObject, io(iterationHandle), containableClasses);
 }
 
 NWDSCCODE NWDSListContainers(NWDSContextHandle context, const nstr8 *object,
@@ -121,13 +122,13 @@ NWDSCCODE NWDSRemoveObject(NWDSContextHandle context, const nstr8 *object) {
 
 NWDSCCODE NWDSBackupObject(NWDSContextHandle context, const nstr8 *objectName,
                            nint32 *iterationHandle, pBuf_T objectInfo) {
-  NWC_TODO(context, objectName, io(iterationHandle), objectInfo);
+  NWC_CALL(backup_object, context, objectName, io(iterationHandle), objectInfo);
 }
 
 NWDSCCODE NWDSRestoreObject(NWDSContextHandle context, const nstr8 *objectName,
                             nint32 *iterationHandle, nbool8 more, nuint32 size,
                             const nuint8 *objectInfo) {
-  NWC_TODO(context, objectName, opt(io(iterationHandle)), more, size, objectInfo);
+  NWC_CALL(restore_object, context, objectName, opt(io(iterationHandle)), more, size, objectInfo);
 }
 
 NWDSCCODE NWDSAddSecurityEquiv(NWDSContextHandle context, const nstr8 *equalFrom,

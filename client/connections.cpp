@@ -208,8 +208,8 @@ NWDSCCODE write_addresses(Store &store, EntryId server, pBuf_T buf, nuint32 &cou
   std::vector<Value> addrs;
   if (NWDSCCODE st = addresses_of(store, server, addrs)) return st;
   ResultWriter w(*buffer_of(buf), DSV_READ);
-  if (!w.add_count(tag::ATTR_COUNT, 1) ||
-      !w.add_attr("Network Address", static_cast<nuint32>(addrs.size()), SYN_NET_ADDRESS))
+  if (!w.add_count(tag::ATTR_COUNT, static_cast<nuint32>(addrs.size())) ||
+      !w.add_values_header("Network Address", static_cast<nuint32>(addrs.size()), SYN_NET_ADDRESS))
     return ERR_INSUFFICIENT_BUFFER;
   for (const Value &v : addrs)
     if (!w.add_value(encode_value(v), SYN_NET_ADDRESS)) return ERR_INSUFFICIENT_BUFFER;
@@ -584,7 +584,8 @@ NWDSCCODE scan_for_available_trees(NWDSContextHandle context, NWCONN_HANDLE conn
   if (NWDSCCODE st = server_of(s, connHandle, server)) return st;
   std::string tree;
   if (NWDSCCODE st = tree_name_of(*s.store, tree)) return st;
-  if (*scanIndex != 0) return ERR_NO_SUCH_ENTRY;
+  /* The first call passes -1 (all bits set); 0 is taken as a first call too. */
+  if (*scanIndex != -1 && *scanIndex != 0) return ERR_NO_SUCH_ENTRY;
   if (scanFilter != nullptr && *scanFilter != '\0' &&
       !glob_match(fold_case(scanFilter), fold_case(tree)))
     return ERR_NO_SUCH_ENTRY;

@@ -35,11 +35,12 @@
  *    MAX_TREE_NAME_CHARS characters outside the basic plane needs 65).
  *
  * Result buffers of NWDSGetServerAddresses / NWDSGetObjectHostServerAddress
- * are read results (DSV_READ) of one attribute: ATTR_COUNT 1, then the
- * attribute "Network Address" (SYN_NET_ADDRESS) with one value per address;
- * a script reads them with NWDSGetAttrCount, NWDSGetAttrName and
- * NWDSGetAttrVal.  The published buffer holds the values alone; the readers
- * of this library take values only after their attribute name.
+ * are read results (DSV_READ) laid out as the published client reads them:
+ * NWDSGetAttrCount gives the number of addresses, then NWDSGetAttrVal
+ * (SYN_NET_ADDRESS) gives one address per call.  The addresses follow a
+ * header "Network Address" (SYN_NET_ADDRESS, the address count) that the
+ * value readers step over, so a script that reads NWDSGetAttrName first, as
+ * for a read result, finds the same values after it.
  *
  * Status codes chosen where the published documentation leaves one:
  *  - a handle that names no connection: ERR_INVALID_CONN_HANDLE;
@@ -52,7 +53,9 @@
  *    while the preferred tree is not the store's, a partition without a
  *    master replica: ERR_NO_SERVER_FOUND;
  *  - NWDSScanForAvailableTrees past the last tree: ERR_NO_SUCH_ENTRY
- *    (scanIndex starts at 0 and is left as it was);
+ *    (scanIndex starts at -1, all bits set, as the published client has it;
+ *    0 is a first call too; after the store's one tree it is 1, and past
+ *    it is left as it was);
  *  - NWSetPreferredDSTree with an empty name or one longer than
  *    MAX_TREE_NAME_CHARS characters / MAX_TREE_NAME_BYTES bytes with its
  *    terminator: ERR_INVALID_DS_NAME;

@@ -28,6 +28,9 @@
 
 #include <map>
 
+#include "aliases.h"
+#include "names_follow.h"
+
 #include "items.h"
 #include "iteration.h"
 #include "rights.h"
@@ -110,9 +113,9 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   auto dn = resolve(op, objectName);
   if (!dn) return dn.status();
   if (dn->is_root()) return ERR_CANT_ADD_ROOT;
-  auto parent = op.store->find(dn->parent());
-  if (!parent) return parent.status();
-  if (NWDSCCODE st = check_browse(op, *parent)) return st;
+  EntryId parent_id = kNoEntry;
+  if (NWDSCCODE st = find_dn(op, dn->parent(), Leaf::follow, parent_id)) return st;
+  const EntryId *parent = &parent_id;
   if (NWDSCCODE st = check_entry(op, *parent, DS_ENTRY_ADD)) return st;
   auto parent_entry = op.store->entry(*parent);
   if (!parent_entry) return parent_entry.status();
@@ -257,15 +260,13 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, 
 }
 
 NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<RequestAttr> &changes) {
-  auto dn = resolve(op, objectName);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  if (NWDSCCODE st = check_browse(op, *id)) return st;
+  EntryId found = kNoEntry;
+  if (NWDSCCODE st = find_name(op, objectName, Leaf::follow, found)) return st;
+  const EntryId *id = &found;
   auto e = op.store->entry(*id);
   if (!e) return e.status();
   Rdn rdn;
-  if (!dn->is_root()) {
+  if (*id != op.store->root_id()) {
     auto r = parse_rdn(e->rdn);
     if (!r) return ERR_INCONSISTENT_DATABASE;
     rdn = std::move(*r);
@@ -319,13 +320,7 @@ Expected<Dn> resolve(const Op &op, const char *name) {
 }
 
 NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
-  auto dn = resolve(op, name);
-  if (!dn) return dn.status();
-  auto found = op.store->find(*dn);
-  if (!found) return found.status();
-  if (NWDSCCODE st = check_browse(op, *found)) return st;
-  id = *found;
-  return 0;
+  return find_name(op, name, Leaf::follow, id);
 }
 
 NWDSCCODE request_attrs(pBuf_T buf, nuint32 verb, std::vector<RequestAttr> &out) {
@@ -375,11 +370,16 @@ NWDSCCODE remove_object(NWDSContextHandle context, const nstr8 *object) {
   auto dn = resolve(op, object);
   if (!dn) return dn.status();
   if (dn->is_root()) return ERR_INVALID_REQUEST;
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  if (NWDSCCODE st = check_browse(op, *id)) return st;
-  if (NWDSCCODE st = check_entry(op, *id, DS_ENTRY_DELETE)) return st;
-  return op.store->remove_entry(*id);
+  EntryId id = kNoEntry;
+  if (NWDSCCODE st = find_dn(op, *dn, Leaf::itself, id)) return st;
+  if (NWDSCCODE st = check_entry(op, id, DS_ENTRY_DELETE)) return st;
+  Transaction tx(*op.store);
+  if (tx.status()) return tx.status();
+  auto full = op.store->dn_of(id);
+  if (!full) return full.status();
+  if (NWDSCCODE st = op.store->remove_entry(id)) return st;
+  if (NWDSCCODE st = drop_names_of(op, *full)) return st;
+  return tx.commit();
 }
 
 NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T buf,
@@ -391,11 +391,9 @@ NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T b
   if (req.size() != 1 || req[0].values.size() != 1) return ERR_INVALID_REQUEST;
   Op op;
   if (NWDSCCODE st = begin_op(context, op)) return st;
-  auto dn = resolve(op, object);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  if (NWDSCCODE st = check_browse(op, *id)) return st;
+  EntryId found = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, object, found)) return st;
+  const EntryId *id = &found;
   const AttrDef *a = op.schema->attribute(req[0].name);
   if (a == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
   if (NWDSCCODE st = check_attr(op, *id, a->name, DS_ATTR_COMPARE)) return st;

@@ -71,7 +71,8 @@ NWDSCCODE begin_op(NWDSContextHandle context, Op &op, Transaction::Kind kind);
 /* A name as the context resolves it. */
 Expected<Dn> resolve(const Op &op, const char *name);
 /* The entry a name resolves to through the context (ERR_NO_SUCH_ENTRY when
-   none, or when the context's identity may not browse it). */
+   none, or when the context's identity may not browse it), aliases
+   dereferenced by the context's flags (aliases.h). */
 NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id);
 
 /* One attribute of a request: its name, the change (for modify) and the

@@ -137,6 +137,9 @@ const Item *at(const Buffer &b, nuint32 t) {
 
 /* The value at the read position, decoded and formatted for `ctx`. */
 NWDSCCODE current_value(Buffer &b, NWDSContextHandle context, nuint32 syntaxID, Value &v) {
+  if (b.verb == DSV_READ && b.cursor < b.items.size() && b.items[b.cursor].tag == tag::ATTR &&
+      b.items[b.cursor].number3 == kStepOver)
+    ++b.cursor;
   if (b.cursor >= b.items.size() || b.items[b.cursor].tag != tag::RESULT_VALUE)
     return ERR_BUFFER_EMPTY;
   const Item &it = b.items[b.cursor];
@@ -180,14 +183,16 @@ bool reader_allowed(Reader r, nuint32 verb) {
   case Reader::attr_count:
   case Reader::attr_name:
     return in(verb, {DSV_READ, DSV_SEARCH, DSV_LIST, DSV_READ_REFERENCES, DSV_READ_ATTR_DEF,
-                     DSV_READ_SYNTAXES, DSV_GET_EFFECTIVE_RIGHTS});
+                     DSV_READ_SYNTAXES, DSV_GET_EFFECTIVE_RIGHTS, DSV_BACKUP_ENTRY, DSV_INSPECT_ENTRY});
   case Reader::attr_value:
-    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES, DSV_GET_EFFECTIVE_RIGHTS});
+    return in(verb, {DSV_READ, DSV_SEARCH, DSV_READ_REFERENCES, DSV_BACKUP_ENTRY, DSV_INSPECT_ENTRY,
+                     DSV_GET_EFFECTIVE_RIGHTS});
   case Reader::class_def_count:
   case Reader::class_def:
+    return verb == DSV_READ_CLASS_DEF;
   case Reader::class_item_count:
   case Reader::class_item:
-    return verb == DSV_READ_CLASS_DEF;
+    return verb == DSV_READ_CLASS_DEF || verb == DSV_LIST_CONTAINABLE_CLASSES;
   case Reader::syntax_count:
     return verb == DSV_READ_SYNTAXES;
   case Reader::server_name:
@@ -279,6 +284,33 @@ bool ResultWriter::add_value(const std::string &encoded, nuint32 syntax) {
   it.number = syntax;
   it.value.assign(encoded.begin(), encoded.end());
   it.cost = value_cost(encoded);
+  return buf_.add(std::move(it)) == 0;
+}
+
+bool ResultWriter::add_values_header(const std::string &name, nuint32 values, nuint32 syntax) {
+  if (!add_attr(name, values, syntax)) return false;
+  buf_.items.back().number3 = kStepOver;
+  return true;
+}
+
+bool ResultWriter::add_value_info(const std::string &encoded, nuint32 syntax, nuint32 flags,
+                                  nuint32 seconds, nuint32 replica_event) {
+  Item it;
+  it.tag = tag::RESULT_VALUE;
+  it.number = syntax;
+  it.number2 = flags;
+  it.number3 = seconds;
+  it.number4 = replica_event;
+  it.value.assign(encoded.begin(), encoded.end());
+  it.cost = value_info_cost(encoded);
+  return buf_.add(std::move(it)) == 0;
+}
+
+bool ResultWriter::add_class_item(const std::string &name) {
+  Item it;
+  it.tag = tag::RESULT_CLASS_ITEM;
+  it.name = name;
+  it.cost = name_cost(name);
   return buf_.add(std::move(it)) == 0;
 }
 

@@ -110,6 +110,8 @@ inline constexpr nuint32 SERVER = 19;
 inline constexpr nuint32 PARTITION = 20;
 } // namespace tag
 
+/* number3 of an ATTR item the value readers step over. */
+inline constexpr nuint32 kStepOver = 1;
 /* The number of a CLASS_DEF item: what follows the class name. */
 inline constexpr nuint32 kClassHasInfo = 1;  /* flags and ASN.1 id */
 inline constexpr nuint32 kClassHasLists = 2; /* the five item lists */
@@ -156,7 +158,21 @@ public:
   bool add_object(const std::string &full_name, nuint32 attrs, nuint32 flags,
                   nuint32 subordinates, nuint32 mtime, const std::string &base_class);
   bool add_attr(const std::string &name, nuint32 values, nuint32 syntax);
+  /* An ATTR item that NWDSGetAttrVal and NWDSComputeAttrValSize step over
+     (number3 kStepOver): values a reader may take with or without reading
+     the attribute's name first. */
+  bool add_values_header(const std::string &name, nuint32 values, nuint32 syntax);
   bool add_value(const std::string &encoded, nuint32 syntax);
+  /* A value with its information (DS_VALUE_INFO, DS_ABBREVIATED_VALUE):
+     number2 the value flags (DS_PRESENT, DS_NAMING, ...), number3 the
+     seconds of its modification timestamp, number4 its replica number (high
+     16 bits) and event id (low 16 bits).  Read with NWDSGetAttrVal as any
+     value; the information costs 12 bytes more. */
+  bool add_value_info(const std::string &encoded, nuint32 syntax, nuint32 flags,
+                      nuint32 seconds, nuint32 replica_event);
+  static size_t value_info_cost(const std::string &encoded) { return value_cost(encoded) + 3 * kNumberCost; }
+  /* One name of a class-name list (a RESULT_CLASS_ITEM). */
+  bool add_class_item(const std::string &name);
   /* One class definition as `infoType` shows it (class_def_parts): the
      CLASS_DEF and, with lists, the five lists in the published order.  All
      of it or nothing; false for an info type no class definition has. */

@@ -16,16 +16,22 @@
  * left out.  Values need the read right, names the compare right: an
  * attribute without it is left out of an all-attributes read, and naming
  * one is ERR_NO_ACCESS.  An entry the identity may not browse is
- * ERR_NO_SUCH_ENTRY.  The other information types are not built yet.  The result buffer need not be initialised by
+ * ERR_NO_SUCH_ENTRY.  DS_VALUE_INFO and DS_ABBREVIATED_VALUE give the values
+ * as DS_ATTRIBUTE_VALUES does, each with its value information
+ * (value_info.h).  The result buffer need not be initialised by
  * the caller: the read initialises it for DSV_READ.  Names not known to the
  * schema, or without a value on the entry, are left out; when none of the
  * names asked for is present the read fails with ERR_NO_SUCH_ATTRIBUTE.
+ * allAttrs false with no attrNames buffer reads the entry without attribute
+ * information: a result of no attributes.  A name ending at an alias reads
+ * the aliased entry when the context dereferences aliases.
  */
 #include "call.h"
 #include "entries.h"
 #include "items.h"
 #include "iteration.h"
 #include "rights.h"
+#include "value_info.h"
 
 namespace nwc {
 
@@ -38,6 +44,7 @@ struct PendingRead : IterationState {
     std::string name;
     nuint32 syntax = 0;
     std::vector<std::string> values; /* encoded */
+    std::vector<ValueInfo> info;     /* beside values, with value information */
     size_t next = 0;                 /* the first value not given yet */
   };
   nuint32 info_type = DS_ATTRIBUTE_VALUES;
@@ -48,8 +55,8 @@ struct PendingRead : IterationState {
 NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoType,
                    bool allAttrs, pBuf_T attrNames, PendingRead &out) {
   std::vector<std::string> wanted;
-  if (!allAttrs) {
-    if (attrNames == nullptr) return ERR_NULL_POINTER;
+  const bool none = !allAttrs && attrNames == nullptr; /* the entry alone */
+  if (!allAttrs && !none) {
     std::vector<RequestAttr> req;
     if (NWDSCCODE st = request_attrs(attrNames, DSV_READ, req)) return st;
     for (auto &r : req) wanted.push_back(fold_case(r.name));
@@ -60,15 +67,36 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
   if (NWDSCCODE st = find_entry(op, object, id)) return st;
   Privileges rights;
   if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
-  /* The stored encoding is the one a result carries. */
-  auto values = op.store->encoded_values(id);
-  if (!values) return values.status();
   out.info_type = infoType;
+  if (none) return 0;
+  /* The stored encoding is the one a result carries; value information
+     needs the stored values' rows and times as well. */
+  const bool with_info = carries_value_info(infoType);
+  std::vector<EncodedValue> plain;
+  std::vector<StoredValue> rows;
+  Entry entry;
+  Rdn rdn;
+  if (with_info) {
+    auto sv = op.store->values(id);
+    if (!sv) return sv.status();
+    rows = std::move(*sv);
+    for (const StoredValue &v : rows) plain.push_back({v.attr_id, v.value.syntax, encode_value(v.value)});
+    auto e = op.store->entry(id);
+    if (!e) return e.status();
+    entry = std::move(*e);
+    if (id != op.store->root_id())
+      if (auto r = parse_rdn(entry.rdn)) rdn = std::move(*r);
+  } else {
+    auto ev = op.store->encoded_values(id);
+    if (!ev) return ev.status();
+    plain = std::move(*ev);
+  }
   const bool privileges = infoType == DS_EFFECTIVE_PRIVILEGES;
   const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;
   const AttrDef *last = nullptr;
   bool last_given = false;
-  for (EncodedValue &v : *values) {
+  for (size_t i = 0; i < plain.size(); ++i) {
+    EncodedValue &v = plain[i];
     if (last == nullptr || v.attr_id != last->id) {
       last = op.schema->attribute_by_id(v.attr_id);
       last_given = last != nullptr && !(last->flags & DS_HIDDEN_ATTR);
@@ -87,13 +115,15 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
       }
       if (privileges) {
         out.attrs.push_back({last->name, SYN_INTEGER,
-                             {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}, 0});
+                             {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}, {}, 0});
         last_given = false; /* one value per attribute */
         continue;
       }
-      out.attrs.push_back({last->name, last->syntax, {}, 0});
+      out.attrs.push_back({last->name, last->syntax, {}, {}, 0});
     }
-    if (last_given) out.attrs.back().values.push_back(std::move(v.data));
+    if (!last_given) continue;
+    out.attrs.back().values.push_back(std::move(v.data));
+    if (with_info) out.attrs.back().info.push_back(value_info(entry, rdn, *last, rows[i], infoType));
   }
   if (!allAttrs && !wanted.empty() && out.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
   return 0;
@@ -116,12 +146,21 @@ bool fill(PendingRead &r, Buffer &buf) {
       continue;
     }
     /* An attribute header goes in only with its first value. */
-    if (!w.fits(ResultWriter::attr_cost(a.name) + value_cost(a.values[a.next]))) break;
+    const bool info = !a.info.empty();
+    auto cost = [&](size_t k) {
+      return info ? ResultWriter::value_info_cost(a.values[k]) : value_cost(a.values[k]);
+    };
+    auto add = [&](size_t k) {
+      if (!info) return w.add_value(a.values[k], a.syntax);
+      const ValueInfo &vi = a.info[k];
+      return w.add_value_info(a.values[k], a.syntax, vi.flags, vi.seconds, vi.replica_event);
+    };
+    if (!w.fits(ResultWriter::attr_cost(a.name) + cost(a.next))) break;
     const size_t attr_at = w.next_index();
     w.add_attr(a.name, 0, a.syntax);
     ++given;
     nuint32 n = 0;
-    while (a.next < a.values.size() && w.add_value(a.values[a.next], a.syntax)) {
+    while (a.next < a.values.size() && add(a.next)) {
       ++a.next;
       ++n;
     }
@@ -141,9 +180,6 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
   std::lock_guard<std::recursive_mutex> g(directory_lock());
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
-  if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES &&
-      infoType != DS_EFFECTIVE_PRIVILEGES)
-    return NOT_BUILT;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = take_iteration(DSV_READ, context, *iterationHandle, state)) return st;

@@ -11,9 +11,14 @@
  * otherwise.  A single-valued naming attribute cannot keep its old value
  * beside the new one, so it loses it either way.
  *
- * Distinguished names held as values by other entries (Member, Security
- * Equals, ...) are stored as text: after a rename or a move they still name
- * the old place and are not rewritten.
+ * Names held as values (Member, Security Equals, ACL subjects, ...) follow
+ * the entry and its subtree to the new name in the same transaction
+ * (names_follow.h).
+ *
+ * The entry renamed or moved is the one the name gives, an alias itself
+ * when the name ends at one; aliases among the containers of the name, and
+ * a destination parent given through an alias, are dereferenced by the
+ * context's flags (aliases.h).
  *
  * Rights (rights.h): renaming needs rename on the entry; moving needs rename
  * on the entry and add on the destination parent; adding or removing a
@@ -39,7 +44,9 @@
  */
 #include "rename.h"
 
+#include "aliases.h"
 #include "entries.h"
+#include "names_follow.h"
 #include "rights.h"
 
 namespace nwc {
@@ -108,6 +115,10 @@ NWDSCCODE relocate(Op &op, EntryId id, EntryId parent, Rdn rdn, bool delete_old)
 
   Transaction tx(st);
   if (tx.status()) return tx.status();
+  auto old_dn = st.dn_of(id);
+  if (!old_dn) return old_dn.status();
+  auto kids = st.child_count(id);
+  if (!kids) return kids.status();
   for (const Ava &ava : old_rdn->avas) {
     const AttrDef *a = s.attribute(ava.type);
     if (a == nullptr) return ERR_INCONSISTENT_DATABASE;
@@ -117,6 +128,9 @@ NWDSCCODE relocate(Op &op, EntryId id, EntryId parent, Rdn rdn, bool delete_old)
     if (Status r = st.remove_value(id, a->name, old); r != 0 && r != ERR_NO_SUCH_VALUE) return r;
   }
   if (Status r = st.move_entry(id, parent, rdn)) return r;
+  auto new_dn = st.dn_of(id);
+  if (!new_dn) return new_dn.status();
+  if (NWDSCCODE r = follow_names(op, *old_dn, *new_dn, *kids > 0)) return r;
   return tx.commit();
 }
 
@@ -186,7 +200,7 @@ NWDSCCODE modify_rdn(NWDSContextHandle context, const nstr8 *objectName, const n
   Op op;
   if (NWDSCCODE r = begin_op(context, op)) return r;
   EntryId id = kNoEntry;
-  if (NWDSCCODE r = find_entry(op, objectName, id)) return r;
+  if (NWDSCCODE r = find_name(op, objectName, Leaf::itself, id)) return r;
   Rdn rdn;
   if (NWDSCCODE r = one_rdn(newDN, rdn)) return r;
   auto e = op.store->entry(id);
@@ -200,13 +214,13 @@ NWDSCCODE modify_dn(NWDSContextHandle context, const nstr8 *objectName, const ns
   Op op;
   if (NWDSCCODE r = begin_op(context, op)) return r;
   EntryId id = kNoEntry;
-  if (NWDSCCODE r = find_entry(op, objectName, id)) return r;
+  if (NWDSCCODE r = find_name(op, objectName, Leaf::itself, id)) return r;
   auto dn = resolve(op, newDN);
   if (!dn) return dn.status();
   if (dn->is_root()) return ERR_INVALID_REQUEST;
-  auto parent = op.store->find(dn->parent());
-  if (!parent) return parent.status();
-  return relocate(op, id, *parent, dn->rdns.front(), deleteOldRDN != 0);
+  EntryId parent = kNoEntry;
+  if (NWDSCCODE r = find_dn(op, dn->parent(), Leaf::follow, parent)) return r;
+  return relocate(op, id, parent, dn->rdns.front(), deleteOldRDN != 0);
 }
 
 NWDSCCODE move_object(NWDSContextHandle context, const nstr8 *objectName,
@@ -215,7 +229,7 @@ NWDSCCODE move_object(NWDSContextHandle context, const nstr8 *objectName,
   Op op;
   if (NWDSCCODE r = begin_op(context, op)) return r;
   EntryId id = kNoEntry, parent = kNoEntry;
-  if (NWDSCCODE r = find_entry(op, objectName, id)) return r;
+  if (NWDSCCODE r = find_name(op, objectName, Leaf::itself, id)) return r;
   if (NWDSCCODE r = find_entry(op, destParentDN, parent)) return r;
   Rdn rdn;
   if (NWDSCCODE r = one_rdn(destRDN, rdn)) return r;

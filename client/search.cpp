@@ -43,7 +43,8 @@
  * attributes never.  allAttrs false with no attrNames buffer gives the
  * objects without attributes.  DS_EFFECTIVE_PRIVILEGES gives each attribute
  * with one value of syntax SYN_INTEGER, the privileges the context's
- * identity holds on it.  The other information types are not built yet.
+ * identity holds on it.  DS_VALUE_INFO and DS_ABBREVIATED_VALUE give the
+ * values with their value information (value_info.h).
  *
  * Rights (rights.h): the base must be an entry the context's identity may
  * browse (ERR_NO_SUCH_ENTRY otherwise); only entries it may browse, and
@@ -76,6 +77,7 @@
 #include "iteration.h"
 #include "rights.h"
 #include "search_plan.h"
+#include "value_info.h"
 
 namespace nwc {
 
@@ -109,6 +111,7 @@ struct ObjectOut {
     std::string name;
     nuint32 syntax = 0;
     std::vector<std::string> values;
+    std::vector<ValueInfo> info; /* beside values, with value information */
   };
   std::vector<Attr> attrs;
   size_t cost = 0;
@@ -156,18 +159,25 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
     if (privileges) {
       if (first) {
         o.attrs.push_back({a->name, SYN_INTEGER,
-                           {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))}});
+                           {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))},
+                           {}});
         o.cost += ResultWriter::attr_cost(a->name) + value_cost(o.attrs.back().values.back());
       }
       continue;
     }
     if (first) {
-      o.attrs.push_back({a->name, a->syntax, {}});
+      o.attrs.push_back({a->name, a->syntax, {}, {}});
       o.cost += ResultWriter::attr_cost(a->name);
     }
     if (!names_only) {
       o.attrs.back().values.push_back(encode_value(sv.value));
       o.cost += value_cost(o.attrs.back().values.back());
+      if (carries_value_info(s.info_type)) {
+        Rdn rdn;
+        if (auto r = parse_rdn(e->rdn)) rdn = std::move(*r);
+        o.attrs.back().info.push_back(value_info(*e, rdn, *a, sv, s.info_type));
+        o.cost += ResultWriter::value_info_cost(o.attrs.back().values.back()) - value_cost(o.attrs.back().values.back());
+      }
     }
   }
   exists = true;
@@ -208,7 +218,10 @@ NWDSCCODE fill(const Op &op, PendingSearch &s, Buffer &buf, bool &more) {
     for (const ObjectOut::Attr &a : o.attrs) {
       if (!ok) break;
       ok = w.add_attr(a.name, names_only ? 0 : static_cast<nuint32>(a.values.size()), a.syntax);
-      for (const std::string &v : a.values) ok = ok && w.add_value(v, a.syntax);
+      for (size_t k = 0; k < a.values.size(); ++k)
+        ok = ok && (a.info.empty() ? w.add_value(a.values[k], a.syntax)
+                                   : w.add_value_info(a.values[k], a.syntax, a.info[k].flags,
+                                                      a.info[k].seconds, a.info[k].replica_event));
     }
     if (!ok) return ERR_SYSTEM_ERROR; /* the cost above is what these charge */
     ++given;
@@ -236,9 +249,6 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
       return st;
   } else {
     if (infoType > DS_ABBREVIATED_VALUE) return ERR_INVALID_REQUEST;
-    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES &&
-        infoType != DS_EFFECTIVE_PRIVILEGES)
-      return NOT_BUILT;
     if (scope != DS_SEARCH_ENTRY && scope != DS_SEARCH_SUBORDINATES && scope != DS_SEARCH_SUBTREE)
       return ERR_INVALID_REQUEST;
     auto fresh = std::make_unique<PendingSearch>();

@@ -113,11 +113,9 @@ NWDSCCODE open_stream(NWDSContextHandle context, const nstr8 *objectName, const 
   if (NWDSCCODE st = begin_op(context, op)) return st;
   const nflag32 mode = flags & (DS_READ_STREAM | DS_WRITE_STREAM);
   if (mode == 0 || mode != flags) return ERR_INVALID_REQUEST;
-  auto dn = resolve(op, objectName);
-  if (!dn) return dn.status();
-  auto id = op.store->find(*dn);
-  if (!id) return id.status();
-  if (NWDSCCODE st = check_browse(op, *id)) return st;
+  EntryId found = kNoEntry;
+  if (NWDSCCODE st = find_entry(op, objectName, found)) return st;
+  const EntryId *id = &found;
   auto e = op.store->entry(*id);
   if (!e) return e.status();
   const AttrDef *a = op.schema->attribute(attrName);

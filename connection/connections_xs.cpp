@@ -51,6 +51,50 @@ XS_INTERNAL(xs_NWDSGetDSVerInfo) {
   PUTBACK;
 }
 
+// NWDSGetConnectionInfo is written out by hand too: of its nine values the
+// fourth is the server's name as text and the seventh the transport address
+// as upper-case hexadecimal text, two digits per byte of the transport
+// length (empty when there is none).
+using ConnInfoSig = Signature<"NWDSGetConnectionInfo", Int<"conn">>;
+XS_INTERNAL(xs_NWDSGetConnectionInfo) {
+  dXSARGS;
+  PERL_UNUSED_VAR(cv);
+  ConnInfoSig::check(aTHX_ items);
+  SP -= items;
+  const auto conn = static_cast<NWCONN_HANDLE>(to_i32(aTHX_ ST(0)));
+  nuint8 status = 0, type = 0, flags = 0, trans_type = 0;
+  nuint8 server[NW_MAX_SERVER_NAME_LEN + 1] = {};
+  nuint8 addr[MAX_NET_ADDRESS_BYTES] = {};
+  nuint32 trans_len = 0;
+  nuint16 distance = 0, packet = 0;
+  last_status = NWDSGetConnectionInfo(conn, &status, &type, &flags, server, &trans_type, &trans_len, addr,
+                                      &distance, &packet);
+  if (last_status != 0) {
+    XPUSHs(&PL_sv_undef);
+    PUTBACK;
+    return;
+  }
+  server[sizeof server - 1] = 0;
+  static const char kDigits[] = "0123456789ABCDEF";
+  char hex[2 * MAX_NET_ADDRESS_BYTES + 1] = {};
+  const nuint32 n = trans_len < MAX_NET_ADDRESS_BYTES ? trans_len : MAX_NET_ADDRESS_BYTES;
+  for (nuint32 i = 0; i < n; ++i) {
+    hex[2 * i] = kDigits[addr[i] >> 4];
+    hex[2 * i + 1] = kDigits[addr[i] & 15];
+  }
+  EXTEND(SP, 9);
+  mPUSHi(static_cast<IV>(status));
+  mPUSHi(static_cast<IV>(type));
+  mPUSHi(static_cast<IV>(flags));
+  mPUSHs(newSVpv(reinterpret_cast<const char*>(server), 0));
+  mPUSHi(static_cast<IV>(trans_type));
+  mPUSHi(static_cast<IV>(static_cast<int32_t>(trans_len)));
+  mPUSHs(newSVpvn(hex, 2 * n));
+  mPUSHi(static_cast<IV>(distance));
+  mPUSHi(static_cast<IV>(packet));
+  PUTBACK;
+}
+
 // The transport buffer is one byte: the client is never told of more.
 auto connection_slot = [](nuint8 connType, nuint8 transType, int32_t transLen, nuint8* transBuf,
                           NWCONN_HANDLE* conn) {
@@ -72,11 +116,7 @@ const SubEntry kSubs[] = {
     bind<"NWDSUnlockConnection", Form::Status, NWDSUnlockConnection, Int<"conn">>(),
     bind<"NWDSOpenConnToNDSServer", Form::Status, NWDSOpenConnToNDSServer, Int<"context">, Str<"serverName">,
          InOutInt<"connHandle">>(),
-    // Nine values; the server name and the transport address come back as
-    // their first bytes.
-    bind<"NWDSGetConnectionInfo", Form::Value, NWDSGetConnectionInfo, Int<"conn">, Out<nuint8>, Out<nuint8>,
-         Out<nuint8>, OutFirstByte<NW_MAX_SERVER_NAME_LEN>, Out<nuint8>, Out<nuint32>,
-         OutFirstByte<MAX_NET_ADDRESS_BYTES>, Out<nuint16>, Out<nuint16>>(),
+    custom<ConnInfoSig, xs_NWDSGetConnectionInfo>(),
     bind<"NWDSGetConnectionSlot", Form::Status, connection_slot, U8<"connType">, U8<"transType">, Int<"transLen">,
          InOutInt<"transBuf", nuint8>, InOutInt<"conn">>(),
     custom<VerInfoSig, xs_NWDSGetDSVerInfo>(),

@@ -69,7 +69,10 @@ subtest 'connections' => sub {
     cmp_ok $conn, '>', 0, 'its handle';
     my @info = Vorla::NWDSGetConnectionInfo($conn);
     is scalar(@info), 9, 'nine values of connection information';
-    is scalar(grep { $_ >= 0 && $_ <= 255 } @info[0 .. 4, 6]), 6, 'the byte cells as 0 to 255';
+    is scalar(grep { $_ >= 0 && $_ <= 255 } @info[0 .. 2, 4]), 4, 'the byte cells as 0 to 255';
+    is $info[3], 'VORLA_SRV1', 'the server name as text';
+    like $info[6], qr/\A(?:[0-9A-F]{2})*\z/, 'the transport address as hexadecimal text';
+    is length $info[6], 2 * $info[5], 'two digits per byte of the transport length';
     my ($code_page, $country) = Vorla::NWLlocaleconv();
     Vorla::NWInitUnicodeTables($country, $code_page);    # the tree name is converted through them
     my @ver = Vorla::NWDSGetDSVerInfo($conn);

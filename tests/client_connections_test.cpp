@@ -247,7 +247,7 @@ TEST_F(ClientConn, AddressBuffersAndHostServer) {
   ASSERT_EQ(count, 2u);
   nuint32 attrs = 0, vals = 0, syn = 0;
   ASSERT_EQ(NWDSGetAttrCount(ctx, out, &attrs), 0);
-  EXPECT_EQ(attrs, 1u);
+  EXPECT_EQ(attrs, 2u) << "the attribute count is the number of addresses";
   char an[MAX_SCHEMA_NAME_BYTES];
   ASSERT_EQ(NWDSGetAttrName(ctx, out, an, &vals, &syn), 0);
   EXPECT_STREQ(an, "Network Address");
@@ -264,6 +264,17 @@ TEST_F(ClientConn, AddressBuffersAndHostServer) {
     EXPECT_EQ(std::string(reinterpret_cast<char *>(na->address), na->addressLength), want);
   }
   EXPECT_EQ(NWDSGetAttrVal(ctx, out, SYN_NET_ADDRESS, an), ERR_BUFFER_EMPTY);
+  // The addresses read straight after the count, with no attribute name read.
+  ASSERT_EQ(NWDSGetServerAddresses(ctx, h, &count, out), 0);
+  ASSERT_EQ(NWDSGetAttrCount(ctx, out, &attrs), 0);
+  for (const std::string &want : {addr1, addr2}) {
+    nuint32 size = 0;
+    ASSERT_EQ(NWDSComputeAttrValSize(ctx, out, SYN_NET_ADDRESS, &size), 0);
+    std::vector<char> area(size);
+    ASSERT_EQ(NWDSGetAttrVal(ctx, out, SYN_NET_ADDRESS, area.data()), 0);
+    auto *na = reinterpret_cast<Net_Address_T *>(area.data());
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(na->address), na->addressLength), want);
+  }
 
   pBuf_T tiny = Buf(nwc::NO_VERB, 24);
   count = 77;
@@ -353,7 +364,7 @@ TEST_F(ClientConn, TreesScansAndPreferences) {
   ASSERT_EQ(NWDSScanConnsForTrees(ctx, 0, &found, ptrs), 0);
   EXPECT_EQ(found, 1u);
 
-  nint32 idx = 0;
+  nint32 idx = -1; // the first call's value
   char got[MAX_TREE_NAME_BYTES] = "";
   ASSERT_EQ(NWDSScanForAvailableTrees(ctx, h, nullptr, &idx, got), 0);
   EXPECT_EQ(std::string(got), tree);

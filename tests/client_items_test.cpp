@@ -133,7 +133,11 @@ TEST_F(ClientItems, ReadOfNamesAndOfChosenAttributes) {
 
   pBuf_T out = Buf(nwc::NO_VERB);
   nint32 it = NO_MORE_ITERATIONS;
-  EXPECT_EQ(NWDSRead(ctx, "CN=Chosen", DS_ATTRIBUTE_VALUES, 0, nullptr, &it, out), ERR_NULL_POINTER);
+  // No names and not all: the entry without attribute information.
+  ASSERT_EQ(NWDSRead(ctx, "CN=Chosen", DS_ATTRIBUTE_VALUES, 0, nullptr, &it, out), 0);
+  nuint32 none = 99;
+  ASSERT_EQ(NWDSGetAttrCount(ctx, out, &none), 0);
+  EXPECT_EQ(none, 0u);
   EXPECT_EQ(NWDSRead(ctx, "CN=Chosen", DS_ATTRIBUTE_VALUES, 0, Buf(DSV_SEARCH), &it, out), ERR_BAD_VERB);
   EXPECT_EQ(NWDSRead(ctx, "CN=Chosen", 9, 1, nullptr, &it, out), ERR_INVALID_REQUEST);
   EXPECT_EQ(NWDSRead(ctx, "CN=Nobody", DS_ATTRIBUTE_VALUES, 1, nullptr, &it, out), ERR_NO_SUCH_ENTRY);

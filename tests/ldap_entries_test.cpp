@@ -1,6 +1,8 @@
 // The LDAP backend, entries: what an add writes is on the server (ldapsearch)
 // and reads back with the directory's names and syntaxes; modify change
 // types applied as one request, whole or not at all; rename, move, remove.
+#include <algorithm>
+
 #include "ldap_dir.h"
 
 namespace {
@@ -74,6 +76,41 @@ TEST_F(LdapEntries, ModifyAppliesEveryChangeOrNone) {
   ASSERT_EQ(r.values["Title"].size(), 1u);
   EXPECT_EQ(r.values["Title"][0].texts[0], "Boss");
   EXPECT_EQ(Modify("CN=Bo", DS_REMOVE_ATTRIBUTE, {"Surname", SYN_CI_STRING, {}}), ERR_OBJECT_CLASS_VIOLATION);
+  // The server compares under its own matching rule (case ignored).
+  pBuf_T cmp = Buf(DSV_COMPARE);
+  ASSERT_EQ(Put(cmp, {{"Title", SYN_CI_STRING, {"BOSS"}}}), 0);
+  nbool8 matched = 0;
+  EXPECT_EQ(NWDSCompare(ctx, "CN=Bo", cmp, &matched), 0);
+  EXPECT_EQ(matched, 1);
+}
+
+TEST_F(LdapEntries, ClassDefinitionsComeFromTheServerSchema) {
+  pBuf_T names = Buf(DSV_READ_CLASS_DEF);
+  ASSERT_EQ(NWDSPutClassItem(ctx, names, "User"), 0);
+  pBuf_T out = Buf(nwc::NO_VERB);
+  nint32 it = NO_MORE_ITERATIONS;
+  ASSERT_EQ(NWDSReadClassDef(ctx, DS_EXPANDED_CLASS_DEFS, 0, names, &it, out), 0);
+  nuint32 n = 0;
+  ASSERT_EQ(NWDSGetClassDefCount(ctx, out, &n), 0);
+  ASSERT_EQ(n, 1u);
+  char name[MAX_SCHEMA_NAME_BYTES];
+  Class_Info_T info;
+  ASSERT_EQ(NWDSGetClassDef(ctx, out, name, &info), 0);
+  EXPECT_STREQ(name, "User");
+  EXPECT_TRUE(info.classFlags & DS_EFFECTIVE_CLASS);
+  std::vector<std::vector<std::string>> lists(5);
+  for (auto &list : lists) {
+    nuint32 count = 0;
+    ASSERT_EQ(NWDSGetClassItemCount(ctx, out, &count), 0);
+    for (nuint32 i = 0; i < count; ++i) {
+      ASSERT_EQ(NWDSGetClassItem(ctx, out, name), 0);
+      list.push_back(name);
+    }
+  }
+  auto has = [](const std::vector<std::string> &l, const char *x) { return std::find(l.begin(), l.end(), x) != l.end(); };
+  EXPECT_TRUE(has(lists[0], "Organizational Person")) << "super classes, expanded";
+  EXPECT_TRUE(has(lists[3], "Surname") && has(lists[3], "CN")) << "mandatory, from person";
+  EXPECT_TRUE(has(lists[4], "Internet EMail Address")) << "optional";
 }
 
 TEST_F(LdapEntries, RenameMoveAndRemove) {

@@ -110,6 +110,7 @@ TEST_F(LdapSearch, LoginWhoAmIAndPasswords) {
   ASSERT_EQ(AddUser("CN=Jo"), 0);
   const std::string jo = ".CN=Jo.OU=" + ou + ".O=Example";
   EXPECT_EQ(NWDSGenerateObjectKeyPair(ctx, "CN=Jo", "jo-pw-1", 0), 0);
+  EXPECT_EQ(Read("CN=Jo").values.count("Password"), 0u) << "a password never leaves the server";
   NWDSContextHandle c = NWDSCreateContext();
   char me[MAX_DN_BYTES];
   EXPECT_EQ(NWDSWhoAmI(c, me), ERR_NOT_LOGGED_IN);

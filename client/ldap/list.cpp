@@ -83,6 +83,7 @@ NWDSCCODE subordinates(NWDSContextHandle context, const nstr8 *object, const Fil
   if (NWDSCCODE st = resolve(op, object, dn, q.base)) return st;
   q.scope = LDAP_SCOPE_ONELEVEL;
   if (dn.is_root()) {
+    if (op.s.base.empty()) return 0; /* a URL without a base: nothing under [Root] */
     q.base = op.s.base;
     q.scope = LDAP_SCOPE_BASE;
   }

@@ -154,6 +154,9 @@ NWDSCCODE change_object_password(NWDSContextHandle context, nflag32, const nstr8
   Session own(op.s.server, ldn, oldPassword);
   int rc = own.run(op.s, [&](LDAP *ld) { return set_password(ld, op.s.timeout, ldn, oldPassword, newPassword); },
                    false);
+  /* A context logged in as the object binds with the new password when it
+     has to connect again. */
+  if (rc == LDAP_SUCCESS && op.session->dn() == ldn) op.session->set_password(newPassword);
   return auth_status(rc);
 }
 

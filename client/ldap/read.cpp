@@ -143,7 +143,7 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     if (dn.is_root()) {
       /* The server's root: its one subordinate is the base entry. */
       q.base = op.s.base;
-      if (scope == DS_SEARCH_ENTRY) nothing = true;
+      if (scope == DS_SEARCH_ENTRY || op.s.base.empty()) nothing = true;
       else if (scope == DS_SEARCH_SUBORDINATES) q.scope = LDAP_SCOPE_BASE;
     }
     q.attrs = query_attrs(all, wanted);

@@ -67,6 +67,7 @@ bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vect
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.base_class) + kNumberCost;
   if (!with_attrs) return true;
   for (const RawAttr &a : e.attrs) {
+    if (same(a.name, "userPassword")) continue; /* passwords never leave the server */
     const bool asked = listed(wanted, a.name);
     if (all ? is_bookkeeping(a.name) : !asked) continue;
     if (all && same(a.name, "objectClass") == false && !asked) {

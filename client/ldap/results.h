@@ -11,7 +11,9 @@
  *    server's schema's, values encoded as the embedded store encodes them.
  *  - The server's bookkeeping attributes that the results' object fields
  *    are read from (structuralObjectClass, hasSubordinates,
- *    modifyTimestamp) are not given as attributes unless asked for by name.
+ *    modifyTimestamp) are not given as attributes unless asked for by name;
+ *    a password (userPassword) is never given, even to an identity the
+ *    server would show it to.
  */
 #ifndef NWC_LDAP_RESULTS_H
 #define NWC_LDAP_RESULTS_H

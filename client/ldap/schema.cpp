@@ -287,7 +287,7 @@ Expected<std::string> value_to_ldap(const Value &v) {
   case SYN_EMAIL_ADDRESS:
     if (v.texts.empty()) return fail(ERR_SYNTAX_VIOLATION);
     return v.texts[0];
-  default: return fail(ERR_SYNTAX_VIOLATION);
+  default: return fail(ERR_ILLEGAL_ATTRIBUTE); /* no LDAP form: ACLs, net addresses, streams... */
   }
 }
 

@@ -58,8 +58,10 @@ uint32_t syntax_of_ldap(const Schema &schema, std::string_view ldap_attr);
 
 /* A value of the server's as a Value of `syntax`. */
 Value value_from_ldap(uint32_t syntax, std::string_view text);
-/* A Value as the server's text form (ERR_SYNTAX_VIOLATION for a name that
-   does not parse, or a syntax the server has no form of). */
+/* A Value as the server's text form: ERR_SYNTAX_VIOLATION for a name that
+   does not parse, ERR_ILLEGAL_ATTRIBUTE for a syntax an LDAP server has no
+   form of (Object ACL, Net Address, Path, Stream, ...): such values are
+   refused, never dropped, so an add or modify holding one changes nothing. */
 Expected<std::string> value_to_ldap(const Value &v);
 
 } // namespace nwc::ldap

@@ -5,7 +5,8 @@
  * The store URL (NWCLIENT_STORE) names the server and the base:
  * "ldap://127.0.0.1:3890/o=Example" is the server ldap://127.0.0.1:3890 and
  * the base o=Example (ldaps:// and ldapi:// likewise; the DN part is
- * %-decoded).  Settings, read on every call:
+ * %-decoded; a URL without a DN has no base, and nothing is found under
+ * [Root]).  Settings, read on every call:
  *   NWCLIENT_LDAP_TIMEOUT   seconds any one exchange with the server may
  *                           take, connecting included (default 10; a server
  *                           that does not answer in time is ERR_NO_CONNECTION)
@@ -73,6 +74,11 @@ public:
 
   const std::string &server() const { return server_; }
   const std::string &dn() const { return dn_; } /* "" when anonymous */
+  /* The password to bind with from now on (the object changed it). */
+  void set_password(std::string password) {
+    std::lock_guard<std::mutex> g(lock_);
+    password_ = std::move(password);
+  }
 
   /* Runs `op` on the connection (connected and bound first when needed)
      and returns its LDAP result code; LDAP_SERVER_DOWN, LDAP_CONNECT_ERROR

@@ -109,6 +109,19 @@ struct StoredValue {
   int64_t mtime = 0;
 };
 
+// A stored value that carries a name (see Store::values_naming).
+struct NameRef {
+  int64_t row = 0;
+  EntryId entry = kNoEntry;
+  int64_t attr_id = 0;
+  Value value;
+};
+
+// True for the syntaxes whose values carry a distinguished name, and the
+// index of that name among the value's texts.
+bool names_an_entry(uint32_t syntax);
+size_t name_field(uint32_t syntax);
+
 struct NewValue {
   std::string attr;
   Value value;
@@ -219,6 +232,10 @@ class Store {
   // Entries holding a value equal to v / any value of the attribute.
   Expected<std::vector<EntryId>> find_by_value(std::string_view attr, const Value& v);
   Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
+  // Values (of any entry) whose name (names_an_entry) is `dn`, found through
+  // the value index; with `subtree`, also those naming an entry below dn
+  // (every value of those syntaxes is read).  In row order.
+  Expected<std::vector<NameRef>> values_naming(const Dn& dn, bool subtree);
 
   // ---- ancestry and index ranges (ancestry.cpp, search_index.cpp) -----------
   // The path key of an entry, and the step one id adds to its parent's.
