@@ -183,12 +183,21 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   /* The default rights of the class, but for those asked for already (an
      entry restored or imported holds them among its own values). */
   const AttrDef *acl = s.attribute("ACL");
+  std::vector<std::string> asked_acl; /* the keys of the ACL values asked for */
+  for (const auto &[a, vals] : by_attr)
+    if (a == acl)
+      for (const Value &v : vals) {
+        Value n = v;
+        if (Status st = normalise_value(n)) return st;
+        asked_acl.push_back(equality_key(n));
+      }
   for (Value &v : default_acl(s, cls, format_dn(full))) {
-    if (Status st = normalise_value(v)) return st;
-    const std::string k = equality_key(v);
     bool given = false;
-    for (const NewValue &nv : values)
-      given = given || (s.attribute(nv.attr) == acl && equality_key(nv.value) == k);
+    if (!asked_acl.empty()) {
+      if (Status st = normalise_value(v)) return st;
+      const std::string k = equality_key(v);
+      for (const std::string &ak : asked_acl) given = given || ak == k;
+    }
     if (!given) values.push_back({"ACL", std::move(v)});
   }
   auto id = op.store->add_entry(*parent, rdn, cls, values);
@@ -271,17 +280,24 @@ NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<Request
     if (!r) return ERR_INCONSISTENT_DATABASE;
     rdn = std::move(*r);
   }
-  Transaction tx(*op.store);
-  if (tx.status()) return tx.status();
+  /* Inside the operation's transaction: a failed change undoes them all. */
   const ClassDef *cls = op.schema->class_def(e->cls);
-  for (const RequestAttr &ch : changes)
+  bool removes = false; /* only a change that can take values away can lose a mandatory one */
+  for (const RequestAttr &ch : changes) {
     if (NWDSCCODE st = apply_change(op, *id, *e, cls, rdn, ch)) return st;
+    const AttrDef *a = op.schema->attribute(ch.name);
+    const bool adds_only = ch.change == DS_ADD_ATTRIBUTE || ch.change == DS_ADD_VALUE ||
+                           ch.change == DS_ADDITIONAL_VALUE ||
+                           (ch.change == DS_OVERWRITE_VALUE && a != nullptr && !(a->flags & DS_SINGLE_VALUED_ATTR));
+    removes = removes || !adds_only;
+  }
+  if (!removes) return 0;
   for (const std::string &m : op.schema->mandatory(e->cls)) {
     auto has = op.store->has_attribute(*id, m);
     if (!has) return has.status();
     if (!*has) return ERR_MISSING_MANDATORY;
   }
-  return tx.commit();
+  return 0;
 }
 
 } // namespace

@@ -37,7 +37,10 @@
  * Blanks in the name count as in names: trimmed, runs made one.  A null or
  * empty class or name
  * keeps every subordinate.  NWDSListContainers keeps the subordinates that
- * are containers.
+ * are containers.  A name whose literal start (before any `*`) holds no
+ * `=`, dot, plus, backslash or blank is answered from the child index (the
+ * subordinates whose names begin so, and those with multi-part RDNs); any
+ * other filter walks the container.
  *
  * Status codes: ERR_BAD_CONTEXT; ERR_NO_SUCH_ENTRY for a missing container;
  * ERR_INVALID_ITERATION for a handle that is not a live listing of the
@@ -136,11 +139,42 @@ bool matches(const Filter &f, const Entry &e, const Rdn &rdn) {
   return name_matches(f.pattern, rdn);
 }
 
+/* The literal start of a name pattern matched against RDN values (no `=`),
+   when it can be looked up in the child index: up to the first `*`, and
+   without the characters a stored name escapes or blanks (empty: it
+   cannot). */
+std::string index_prefix(const std::string &pattern) {
+  if (pattern.find('=') != std::string::npos) return {};
+  const std::string p = pattern.substr(0, pattern.find('*'));
+  if (p.find_first_of(".+\\ \t") != std::string::npos) return {};
+  return p;
+}
+
 /* Calls `visit(entry, rdn)` for each subordinate of l.parent after l.after
    that passes the filter, in id order, until it returns false.  l.after
    follows the subordinates looked at: on a false return it stays before
-   the entry that was refused. */
+   the entry that was refused.  A name pattern with a literal start takes
+   its candidates from the child index; any other walks the container. */
 template <class Visit> NWDSCCODE walk(Store &store, PendingList &l, Visit visit) {
+  if (const std::string prefix = index_prefix(l.filter.pattern); !prefix.empty()) {
+    auto ids = store.children_by_value_prefix(l.parent, prefix);
+    if (!ids) return ids.status();
+    for (EntryId id : *ids) {
+      if (id <= l.after) continue;
+      auto e = store.entry(id);
+      if (!e) {
+        if (e.status() == ERR_NO_SUCH_ENTRY) continue;
+        return e.status();
+      }
+      auto rdn = parse_rdn(e->rdn);
+      if (rdn && matches(l.filter, *e, *rdn)) {
+        NWDSCCODE st = 0;
+        if (!visit(*e, *rdn, st)) return st;
+      }
+      l.after = id;
+    }
+    return 0;
+  }
   for (;;) {
     auto page = store.children(l.parent, l.after, kPage);
     if (!page) return page.status();

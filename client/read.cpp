@@ -80,7 +80,7 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
     auto sv = op.store->values(id);
     if (!sv) return sv.status();
     rows = std::move(*sv);
-    for (const StoredValue &v : rows) plain.push_back({v.attr_id, v.value.syntax, encode_value(v.value)});
+    for (const StoredValue &v : rows) plain.push_back({v.attr_id, v.value.syntax, encode_value(v.value), {}, v.id, v.mtime});
     auto e = op.store->entry(id);
     if (!e) return e.status();
     entry = std::move(*e);

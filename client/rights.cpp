@@ -2,12 +2,12 @@
  * rights.cpp - effective rights worked out from the ACL values of the tree,
  * their cache, and the checks of the engines (rights.h states the rules).
  *
- * The cache holds, for the current store and generation, each entry's
+ * The cache holds, for the current store and access generation, each entry's
  * parent and parsed ACL, each identity's trustee names, and per identity and
  * entry the rights of each trustee there (what flows on to the children) and
  * the effective Privileges.  An entry's rights are built from its parent's,
- * so a subtree is worked out once from the top.  Any change to the store
- * moves its generation and empties the cache.  Entries asked for directly
+ * so a subtree is worked out once from the top.  A change that rights
+ * depend on moves the store's access generation and empties the cache.  Entries asked for directly
  * are kept only while they are among the last kMaxAskedNodes asked, so a
  * walk over a large container does not grow the cache.
  */
@@ -67,6 +67,7 @@ struct Cache {
   uint64_t generation = 0;
   std::map<EntryId, EntryInfo> entries;
   std::map<EntryId, IdentityInfo> identities;
+  int64_t acl_attr = 0; /* the ACL attribute's id, once looked up */
   size_t nodes = 0;
   /* The (identity, entry) nodes that were asked for directly, oldest
      first: mostly leaves, met once by a walk over a large container.  Only
@@ -95,6 +96,7 @@ std::string subject_key(std::string_view s) {
 }
 
 Kind kind_of(std::string_view protected_attr) {
+  if (protected_attr.find('[') == std::string_view::npos) return Kind::named; /* both are bracketed */
   if (ci_equal(protected_attr, kEntryRightsName)) return Kind::entry;
   if (ci_equal(protected_attr, kAllAttrsRightsName) || ci_equal(protected_attr, "[All Attribute Rights]"))
     return Kind::all_attrs;
@@ -111,12 +113,13 @@ nuint32 attr_implied(nuint32 r) {
 /* The cache, emptied when the store or its generation changed. */
 Cache &fresh_cache(Store &store) {
   Cache &c = cache();
-  const uint64_t gen = store.generation();
+  const uint64_t gen = store.access_generation();
   if (c.store != &store || c.path != store.path() || c.generation != gen || c.nodes > kMaxCachedNodes) {
     c.entries.clear();
     c.identities.clear();
     c.asked.clear();
     c.nodes = 0;
+    c.acl_attr = 0;
     c.store = &store;
     c.path = store.path();
     c.generation = gen;
@@ -124,25 +127,59 @@ Cache &fresh_cache(Store &store) {
   return c;
 }
 
-NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out) {
+/* The ACL attribute's id. */
+NWDSCCODE acl_attr(Cache &c, Store &store, int64_t &out) {
+  if (c.acl_attr == 0) {
+    auto sc = store.schema();
+    if (!sc) return sc.status();
+    const AttrDef *acl = (*sc)->attribute("ACL");
+    if (acl == nullptr) return ERR_INCONSISTENT_DATABASE;
+    c.acl_attr = acl->id;
+  }
+  out = c.acl_attr;
+  return 0;
+}
+
+/* An ACL value comes with its equality key, which begins with the subject's
+   key (schema.h equality_key): the subject is taken from there rather than
+   parsed again. */
+void add_acl_item(EntryInfo &info, const Value &v, const std::string &key) {
+  if (v.texts.size() < 2 || v.nums.empty()) return;
+  AclItem item;
+  item.kind = kind_of(v.texts[0]);
+  if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
+  const size_t end = key.find('\0');
+  item.subject = end == std::string::npos ? subject_key(v.texts[1]) : key.substr(0, end);
+  item.is_mask = item.subject == kMaskKey;
+  item.mask = v.nums[0];
+  info.acl.push_back(std::move(item));
+}
+
+NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out,
+                     const KnownEntry *known = nullptr) {
   auto it = c.entries.find(id);
   if (it == c.entries.end()) {
-    auto e = store.entry(id);
-    if (!e) return e.status();
-    auto acl = store.values(id, "ACL");
-    if (!acl) return acl.status();
+    int64_t acl = 0;
+    if (NWDSCCODE st = acl_attr(c, store, acl)) return st;
     EntryInfo info;
-    info.parent = e->parent;
-    for (const StoredValue &sv : *acl) {
-      const Value &v = sv.value;
-      if (v.texts.size() < 2 || v.nums.empty()) continue;
-      AclItem item;
-      item.kind = kind_of(v.texts[0]);
-      if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
-      item.subject = subject_key(v.texts[1]);
-      item.is_mask = item.subject == kMaskKey;
-      item.mask = v.nums[0];
-      info.acl.push_back(std::move(item));
+    if (known != nullptr && known->parent_known) {
+      info.parent = known->parent;
+    } else {
+      auto e = store.entry(id);
+      if (!e) return e.status();
+      info.parent = e->parent;
+    }
+    if (known != nullptr && known->values != nullptr) {
+      for (const Store::EncodedValue &ev : *known->values) {
+        if (ev.attr_id != acl) continue;
+        auto v = decode_value(ev.syntax, ev.data);
+        if (!v) return v.status();
+        add_acl_item(info, *v, ev.key);
+      }
+    } else {
+      auto values = store.keyed_values(id, acl);
+      if (!values) return values.status();
+      for (const Store::KeyedValue &kv : *values) add_acl_item(info, kv.value, kv.key);
     }
     it = c.entries.emplace(id, std::move(info)).first;
   }
@@ -184,13 +221,14 @@ int trustee_index(const IdentityInfo &ii, const std::string &key) {
   return -1;
 }
 
-NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out) {
+NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out,
+                  const KnownEntry *known = nullptr) {
   if (auto it = ii.nodes.find(id); it != ii.nodes.end()) {
     out = &it->second;
     return 0;
   }
   const EntryInfo *info = nullptr;
-  if (NWDSCCODE st = entry_info(c, store, id, info)) return st;
+  if (NWDSCCODE st = entry_info(c, store, id, info, known)) return st;
   const size_t n = ii.trustees.size();
   Node node;
   node.held.assign(n, Held{});
@@ -252,15 +290,16 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
 
 } // namespace
 
-NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out) {
+NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out,
+                           const KnownEntry *known) {
   Cache &c = fresh_cache(store);
   IdentityInfo *ii = nullptr;
   if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
-  const bool known = ii->nodes.count(object) != 0;
+  const bool cached = ii->nodes.count(object) != 0;
   const Node *node = nullptr;
-  if (NWDSCCODE st = node_of(c, store, *ii, object, node)) return st;
+  if (NWDSCCODE st = node_of(c, store, *ii, object, node, known)) return st;
   out = node->privileges;
-  if (!known) {
+  if (!cached) {
     c.asked.emplace_back(who.entry, object);
     if (c.asked.size() > kMaxAskedNodes) {
       const auto [id_of, entry] = c.asked.front();
@@ -331,7 +370,9 @@ void forget_cached_rights() {
   Cache &c = cache();
   c.entries.clear();
   c.identities.clear();
+  c.asked.clear();
   c.nodes = 0;
+  c.acl_attr = 0;
   c.store = nullptr;
 }
 

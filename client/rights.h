@@ -44,9 +44,11 @@
  *     every attribute right; read gives compare; write gives self.
  *
  * Cost: the rights of one identity on one entry are worked out once and kept
- * (with what flows to the entry's children) until the store's generation
- * moves, so a change by any process is seen on the next check.  The cache is
- * used under the directory lock (entries.h).
+ * (with what flows to the entry's children) until the store's access
+ * generation moves (store.h: any write by another process; by this one, a
+ * write to what rights are worked out from), so such a change is seen on the
+ * next check, while other writes (a new entry, a changed telephone number)
+ * keep the cache.  The cache is used under the directory lock (entries.h).
  */
 #ifndef NWC_RIGHTS_H
 #define NWC_RIGHTS_H
@@ -81,8 +83,18 @@ struct Identity {
 };
 inline Identity identity_of(const Op &op) { return Identity{op.ctx.identity_entry}; }
 
+/* What a caller has read of an entry already, so that its rights are worked
+   out without reading it again: its values as encoded_values gives them
+   (its ACL is taken from there) and, when known, its parent. */
+struct KnownEntry {
+  const std::vector<Store::EncodedValue> *values = nullptr;
+  bool parent_known = false;
+  EntryId parent = kNoEntry;
+};
+
 /* Rights of `who` on `object` (cached; see the header comment). */
-NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out);
+NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privileges &out,
+                           const KnownEntry *known = nullptr);
 
 /* ---- the checks of the engines: 0, or the status to fail with ----------- */
 /* ERR_NO_SUCH_ENTRY when the context's identity may not browse `object`. */

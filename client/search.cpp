@@ -117,67 +117,100 @@ struct ObjectOut {
   size_t cost = 0;
 };
 
-/* What one object of the result is; false (status 0) when it no longer exists. */
+/* The full name of entry `e`: its parent's name (kept by the store for
+   containers) with its own RDN in front. */
+Expected<std::string> full_name(Store &store, const Entry &e) {
+  if (e.parent == kNoEntry) return format_dn(Dn{});
+  auto up = store.dn_of(e.parent);
+  if (!up) return fail(up.status());
+  auto rdn = parse_rdn(e.rdn);
+  if (!rdn) return fail(ERR_INCONSISTENT_DATABASE);
+  up->rdns.insert(up->rdns.begin(), std::move(*rdn));
+  return format_dn(*up);
+}
+
+/* What one object of the result is; false (status 0) when it no longer
+   exists.  Values are given in their stored encoding, which is the one a
+   result carries. */
 NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &o, bool &exists) {
   Store &store = *op.store;
   exists = false;
   auto e = store.entry(id);
   if (!e) return e.status() == ERR_NO_SUCH_ENTRY ? 0 : e.status();
-  auto dn = store.dn_of(id);
-  if (!dn) return dn.status() == ERR_NO_SUCH_ENTRY ? 0 : dn.status();
-  auto subs = store.child_count(id);
-  if (!subs) return subs.status();
-  o.entry = *e;
-  o.full = format_dn(*dn);
-  o.flags = e->flags & (DS_ALIAS_ENTRY | DS_PARTITION_ROOT | DS_CONTAINER_ENTRY);
-  if (op.schema->is_a(e->cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
-  o.subordinates = *subs;
-  o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(e->cls) + kNumberCost;
+  auto full = full_name(store, *e);
+  if (!full) return full.status() == ERR_NO_SUCH_ENTRY ? 0 : full.status();
+  /* The values are read first: the rights take the entry's ACL from them. */
+  std::optional<std::vector<Store::EncodedValue>> values;
+  if (!s.no_attrs) {
+    auto v = store.encoded_values(id);
+    if (!v) return v.status() == ERR_NO_SUCH_ENTRY ? 0 : v.status();
+    values = std::move(*v);
+  }
+  const KnownEntry known{values ? &*values : nullptr, true, e->parent};
   Privileges rights;
-  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights)) return st;
+  if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights, &known)) return st;
   /* An entry the identity may not browse, or compare the filter's
      attributes on, does not match. */
   if (!(rights.entry & DS_ENTRY_BROWSE)) return 0;
   for (const std::string &c : s.compared)
     if (!(rights.attr(c) & DS_ATTR_COMPARE)) return 0;
-  auto values = s.no_attrs ? Expected<std::vector<StoredValue>>(std::vector<StoredValue>{}) : store.values(id);
-  if (!values) return values.status();
+  auto subs = store.child_count(id);
+  if (!subs) return subs.status();
+  o.entry = std::move(*e);
+  o.full = std::move(*full);
+  o.flags = o.entry.flags & (DS_ALIAS_ENTRY | DS_PARTITION_ROOT | DS_CONTAINER_ENTRY);
+  if (op.schema->is_a(o.entry.cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
+  o.subordinates = *subs;
+  o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.entry.cls) + kNumberCost;
+  if (!values) {
+    exists = true;
+    return 0;
+  }
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
   const bool privileges = s.info_type == DS_EFFECTIVE_PRIVILEGES;
+  const bool with_info = carries_value_info(s.info_type);
+  Rdn rdn;
+  if (with_info && o.entry.parent != kNoEntry)
+    if (auto r = parse_rdn(o.entry.rdn)) rdn = std::move(*r);
   const nuint32 needed = names_only ? DS_ATTR_COMPARE : DS_ATTR_READ;
-  for (const StoredValue &sv : *values) {
-    const AttrDef *a = op.schema->attribute_by_id(sv.attr_id);
-    if (a == nullptr || (a->flags & DS_HIDDEN_ATTR)) continue;
-    if (!s.all_attrs &&
-        std::find(s.wanted.begin(), s.wanted.end(), fold_case(a->name)) == s.wanted.end())
-      continue;
-    /* Attributes the identity may not read (compare, for names; any right,
-       for privileges) are left out. */
-    const nuint32 held = rights.attr(a->name);
-    if (privileges ? held == 0 : (held & needed) != needed) continue;
-    const bool first = o.attrs.empty() || o.attrs.back().name != a->name;
-    if (privileges) {
-      if (first) {
-        o.attrs.push_back({a->name, SYN_INTEGER,
+  /* Values come grouped by attribute: whether an attribute is given, and
+     what is held on it, is worked out at its first value. */
+  const AttrDef *last = nullptr;
+  bool given = false;
+  for (Store::EncodedValue &v : *values) {
+    if (last == nullptr || v.attr_id != last->id) {
+      last = op.schema->attribute_by_id(v.attr_id);
+      given = last != nullptr && !(last->flags & DS_HIDDEN_ATTR);
+      if (given && !s.all_attrs)
+        given = std::find(s.wanted.begin(), s.wanted.end(), fold_case(last->name)) != s.wanted.end();
+      if (!given) continue;
+      /* Attributes the identity may not read (compare, for names; any
+         right, for privileges) are left out. */
+      const nuint32 held = rights.attr(last->name);
+      if (privileges ? held == 0 : (held & needed) != needed) {
+        given = false;
+        continue;
+      }
+      if (privileges) {
+        o.attrs.push_back({last->name, SYN_INTEGER,
                            {encode_value(Value::integer(SYN_INTEGER, static_cast<int32_t>(held)))},
                            {}});
-        o.cost += ResultWriter::attr_cost(a->name) + value_cost(o.attrs.back().values.back());
+        o.cost += ResultWriter::attr_cost(last->name) + value_cost(o.attrs.back().values.back());
+        given = false; /* one value per attribute */
+        continue;
       }
-      continue;
+      o.attrs.push_back({last->name, last->syntax, {}, {}});
+      o.cost += ResultWriter::attr_cost(last->name);
     }
-    if (first) {
-      o.attrs.push_back({a->name, a->syntax, {}, {}});
-      o.cost += ResultWriter::attr_cost(a->name);
-    }
-    if (!names_only) {
-      o.attrs.back().values.push_back(encode_value(sv.value));
-      o.cost += value_cost(o.attrs.back().values.back());
-      if (carries_value_info(s.info_type)) {
-        Rdn rdn;
-        if (auto r = parse_rdn(e->rdn)) rdn = std::move(*r);
-        o.attrs.back().info.push_back(value_info(*e, rdn, *a, sv, s.info_type));
-        o.cost += ResultWriter::value_info_cost(o.attrs.back().values.back()) - value_cost(o.attrs.back().values.back());
-      }
+    if (!given || names_only) continue;
+    o.attrs.back().values.push_back(std::move(v.data));
+    o.cost += value_cost(o.attrs.back().values.back());
+    if (with_info) {
+      auto decoded = decode_value(v.syntax, o.attrs.back().values.back());
+      if (!decoded) return decoded.status();
+      const StoredValue sv{v.id, v.attr_id, last->name, std::move(*decoded), v.mtime};
+      o.attrs.back().info.push_back(value_info(o.entry, rdn, *last, sv, s.info_type));
+      o.cost += ResultWriter::value_info_cost(o.attrs.back().values.back()) - value_cost(o.attrs.back().values.back());
     }
   }
   exists = true;

@@ -205,6 +205,25 @@ TEST_F(ClientList, ClassAndNameFiltersAndTheirCounts) {
   }
 }
 
+TEST_F(ClientList, ANamesFirstLettersFindMultiPartAndEscapedNames) {
+  // The matching part of L=aa+S=Ab2 is not its first in key order.
+  const std::string in = "OU=Sub2.OU=Mixed";
+  ASSERT_EQ(AddUser("CN=ab1." + in), 0);
+  ASSERT_EQ(Add("L=aa+S=Ab2." + in, {{"Object Class", SYN_CLASS_NAME, {"Locality"}}}), 0);
+  ASSERT_EQ(AddUser("CN=b ab." + in), 0);
+  ASSERT_EQ(AddUser("CN=ab\\.c." + in), 0);
+  const std::vector<std::string> want = {"CN=ab1." + in, "L=aa+S=Ab2." + in, "CN=ab\\.c." + in};
+  for (size_t size : {size_t{DEFAULT_MESSAGE_LEN}, size_t{220}}) {
+    const Listing l = List(in, size, How::by_class_and_name, nullptr, "AB*");
+    ASSERT_EQ(l.status, 0);
+    EXPECT_EQ(l.names(), want) << size;
+  }
+  EXPECT_EQ(Count(in, nullptr, "AB*"), 3);
+  EXPECT_EQ(Count(in, "User", "ab*"), 2);
+  EXPECT_EQ(Count(in, nullptr, "ab.*"), 1);
+  EXPECT_EQ(Count(in, nullptr, "s=ab*"), 0) << "a typed pattern matches the whole RDN";
+}
+
 TEST_F(ClientList, ContainersOnly) {
   const Listing l = List("OU=Mixed", 200, How::containers);
   ASSERT_EQ(l.status, 0);

@@ -36,6 +36,37 @@ sub start {
     Vorla::NWDSLogin($ctx, 0, "CN=Admin", $PASSWORD, 0) == 0 or die "login as Admin: refused\n";
 }
 
+# The operations run as the Admin, or after as_reader() as a plain user,
+# CN=reader.O=Example (added when missing), who may compare and read every
+# attribute below the organization through one ACL value on O=Example.
+our $READER_PASSWORD = 'reader-secret';
+my ($admin_ctx, $reader_ctx);
+sub as_admin { $ctx = $admin_ctx if $admin_ctx }
+sub as_reader {
+    unless ($reader_ctx) {
+        $admin_ctx = $ctx;
+        if (!defined Vorla::NWDSRead($ctx, "CN=reader", DS_ATTRIBUTE_NAMES, 0, $names, NO_MORE_ITERATIONS, $out)) {
+            Vorla::NWDSInitBuf($ctx, DSV_ADD_ENTRY, $req);
+            Vorla::NWDSPutAttrName($ctx, $req, "Object Class");
+            put(SYN_CLASS_NAME, "User");
+            Vorla::NWDSPutAttrName($ctx, $req, "Surname");
+            put(SYN_CI_STRING, "Reader");
+            defined Vorla::NWDSAddObject($ctx, "CN=reader", NO_MORE_ITERATIONS, 0, $req)
+                or die "add reader: " . Vorla::GetLastErr() . "\n";
+            Vorla::NWDSGenerateObjectKeyPair($ctx, "CN=reader", $READER_PASSWORD, 0) == 0 or die "reader's password\n";
+            Vorla::NWDSInitBuf($ctx, DSV_MODIFY_ENTRY, $req);
+            Vorla::NWDSPutChange($ctx, $req, DS_ADD_VALUE, "ACL");
+            put(SYN_OBJECT_ACL, "[All Attributes Rights]\n[CR]\n.CN=reader.O=Example\n");
+            defined Vorla::NWDSModifyObject($ctx, ".O=Example", NO_MORE_ITERATIONS, 0, $req)
+                or die "grant the reader: " . Vorla::GetLastErr() . "\n";
+        }
+        $reader_ctx = Vorla::NWDSCreateContextHandle() // die "no context\n";
+        Vorla::NWDSSetContext($reader_ctx, DCK_NAME_CONTEXT, "O=Example");
+        Vorla::NWDSLogin($reader_ctx, 0, "CN=reader", $READER_PASSWORD, 0) == 0 or die "login as reader: refused\n";
+    }
+    $ctx = $reader_ctx;
+}
+
 sub user_name { my $i = shift; sprintf "CN=u%06d.OU=ou%03d", $i, int($i / 1000) }
 
 # How many users the store holds already (they are added in order).

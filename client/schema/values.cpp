@@ -2,6 +2,9 @@
 // per-syntax checks.
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "names/names.h"
 #include "schema/schema.h"
@@ -121,10 +124,41 @@ std::string key_num(std::string_view s) {
     if (c != ' ' && c != '-' && c != '\t') out += c;
   return out;
 }
+// What a name's text parses to, for canonical_dn_text and key_dn: an add
+// names its entry in several values (its ACL), so the last few texts parsed
+// are kept per thread (both are functions of the text alone).
+struct ParsedName {
+  bool ok = false;
+  std::string canonical;  // format_dn of the parsed name
+  std::string key;        // dn_key
+};
+
+const ParsedName& parsed_name(std::string_view s) {
+  constexpr size_t kKept = 64;
+  thread_local std::vector<std::pair<std::string, ParsedName>> kept;
+  thread_local size_t next = 0;
+  for (const auto& [text, p] : kept)
+    if (text == s) return p;
+  ParsedName p;
+  if (auto dn = parse_dn(s)) {
+    p.ok = true;
+    p.canonical = format_dn(*dn);
+    p.key = dn_key(*dn);
+  }
+  if (kept.size() < kKept) {
+    kept.emplace_back(std::string(s), std::move(p));
+    return kept.back().second;
+  }
+  auto& slot = kept[next];
+  next = (next + 1) % kKept;
+  slot = {std::string(s), std::move(p)};
+  return slot.second;
+}
+
 std::string key_dn(std::string_view s) {
   if (is_special_subject(s)) return "\x01" + key_ci(s);
-  auto dn = parse_dn(s);
-  return dn ? dn_key(*dn) : "\x02" + key_ci(s);
+  const ParsedName& p = parsed_name(s);
+  return p.ok ? p.key : "\x02" + key_ci(s);
 }
 std::string key_signed(uint32_t n) {
   std::string out;
@@ -159,15 +193,15 @@ bool numeric(std::string_view s) {
 
 bool has_text(std::string_view s) { return !trimmed_blanks(s).empty(); }
 
-bool valid_name(std::string_view s) { return parse_dn(s).ok(); }
+bool valid_name(std::string_view s) { return parsed_name(s).ok; }
 
 constexpr std::string_view kSpecialSubjects[] = {"[Public]", "[Root]", "[Creator]", "[Self]",
                                                  "[Inheritance Mask]"};
 
 Status canonical_dn_text(std::string& s) {
-  auto dn = parse_dn(s);
-  if (!dn) return ERR_SYNTAX_VIOLATION;
-  s = format_dn(*dn);
+  const ParsedName& p = parsed_name(s);
+  if (!p.ok) return ERR_SYNTAX_VIOLATION;
+  s = p.canonical;
   return 0;
 }
 
@@ -192,6 +226,7 @@ Value Value::timestamp(uint32_t seconds, uint16_t replica, uint16_t event) {
 }
 
 bool is_special_subject(std::string_view subject) {
+  if (subject.find('[') == std::string_view::npos) return false;  // every one is bracketed
   for (std::string_view s : kSpecialSubjects)
     if (ci_equal(s, subject)) return true;
   return false;

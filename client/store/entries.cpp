@@ -53,13 +53,18 @@ Expected<EntryId> Store::child(EntryId parent, const Rdn& rdn) {
 
 // The names cache is keyed by the rdn keys from [Root] down, each with its
 // length, so that no two names share a key.
-Expected<EntryId> Store::find(const Dn& dn) {
-  constexpr size_t kMaxCachedNames = 100000;
+constexpr size_t kMaxCachedNames = 100000;
+
+void Store::check_names() {
   if (const uint64_t other = other_writes(); other != names_.other) {
     forget_names();
     names_.other = other;
   }
-  if (names_.ids.size() > kMaxCachedNames) forget_names();
+  if (names_.ids.size() > kMaxCachedNames || names_.dns.size() > kMaxCachedNames) forget_names();
+}
+
+Expected<EntryId> Store::find(const Dn& dn) {
+  check_names();
   EntryId id = root_;
   std::string key;
   bool keep = true;  // every part so far matched by its exact key
@@ -97,17 +102,30 @@ Expected<Entry> Store::entry(EntryId id) {
   return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
 }
 
+// Goes up from the entry until a container whose name is kept; the
+// containers passed on the way are kept with their names.
 Expected<Dn> Store::dn_of(EntryId id) {
+  check_names();
   Dn dn;
-  for (EntryId cur = id; cur != root_;) {
+  std::vector<std::pair<EntryId, size_t>> met;  // container, its rdn's index in dn
+  EntryId cur = id;
+  bool first = true;
+  for (; cur != root_; first = false) {
+    if (auto hit = names_.dns.find(cur); hit != names_.dns.end()) {
+      dn.rdns.insert(dn.rdns.end(), hit->second.rdns.begin(), hit->second.rdns.end());
+      break;
+    }
     auto e = entry(cur);
     if (!e) return fail(e.status());
     auto rdn = parse_rdn(e->rdn);
     if (!rdn) return fail(ERR_INCONSISTENT_DATABASE);
+    if (!first || (e->flags & DS_CONTAINER_ENTRY)) met.emplace_back(cur, dn.rdns.size());
     dn.rdns.push_back(std::move(*rdn));
     if (e->parent == kNoEntry) return fail(ERR_INCONSISTENT_DATABASE);
     cur = e->parent;
   }
+  for (const auto& [container, at] : met)
+    names_.dns.emplace(container, Dn{std::vector<Rdn>(dn.rdns.begin() + static_cast<std::ptrdiff_t>(at), dn.rdns.end())});
   return dn;
 }
 
@@ -148,6 +166,7 @@ Status Store::insert_value(const Schema& s, EntryId id, const AttrDef& a, Value 
     }
     if (rc != SQLITE_DONE) return sql_status(rc);
   }
+  note_value_write(a);
   StoreStmt ins(*this, "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime) VALUES(?,?,?,?,?,?)");
   ins.bind(1, id).bind(2, a.id).bind(3, int64_t{v.syntax}).bind_blob(4, encode_value(v)).bind_blob(5, key).bind(6, now_seconds());
   const int rc = ins.step();
@@ -267,6 +286,7 @@ Status Store::remove_entry(EntryId id) {
   StoreStmt q(*this, "DELETE FROM entries WHERE id = ?");
   if (Status st = q.bind(1, id).run()) return st;
   forget_names();
+  access_written();
   return tx.commit();
 }
 
@@ -284,6 +304,7 @@ Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
     if (!e) return e.status();
     cur = e->parent;
   }
+  access_written();
   if (Status st = move_paths(id, new_parent)) return st;
   {
     StoreStmt q(*this, "UPDATE entries SET parent = ?, rdn = ?, rdn_key = ?, rdn_value_key = ?, mtime = ? WHERE id = ?");
@@ -386,7 +407,7 @@ Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id) {
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) {
     ids.push_back(q.i64(0));
-    out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3)});
+    out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3), q.blob(5), q.i64(0), q.i64(4)});
   }
   if (rc != SQLITE_DONE) return fail(sql_status(rc));
   if (out.empty())
@@ -445,6 +466,7 @@ Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
   if (Status st = ensure_entry(id)) return st;
   Value n = v;
   if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return ERR_NO_SUCH_VALUE;
+  note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).bind_blob(3, equality_key(n)).run()) return st;
   if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_VALUE;
@@ -462,6 +484,7 @@ Status Store::delete_attribute(EntryId id, std::string_view attr, bool must_exis
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
   if (Status st = ensure_entry(id)) return st;
+  note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
   if (sqlite3_changes(db_) == 0) {

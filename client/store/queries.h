@@ -17,7 +17,7 @@ inline constexpr const char* kChildrenPage =
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kValuesOfEntry =
-    "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ?";
+    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
 inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";
@@ -52,6 +52,14 @@ inline constexpr const char* kSubtreePage =
     "SELECT id, parent, path, flags, class FROM entries WHERE path >= ?1 AND path < ?2 ORDER BY path LIMIT ?3";
 inline constexpr const char* kCountSubtree =
     "SELECT count(*) FROM (SELECT 1 FROM entries WHERE path >= ?1 AND path < ?2 LIMIT ?3)";
+inline constexpr const char* kChildrenByValuePrefix =
+    "SELECT id FROM entries WHERE parent = ?1 AND rdn_value_key >= ?2 AND rdn_value_key < ?3";
+inline constexpr const char* kChildrenByValuePrefixOpen =
+    "SELECT id FROM entries WHERE parent = ?1 AND rdn_value_key >= ?2";
+inline constexpr const char* kChildrenWithPluralRdn =
+    "SELECT id, rdn_value_key FROM entries WHERE parent = ?1 AND instr(rdn_value_key, '+') > 0";
+inline constexpr const char* kKeyedValues =
+    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
@@ -59,7 +67,9 @@ inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChi
                                            kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
-                                           kSubtreePage,       kKeysOf};
+                                           kSubtreePage,       kKeysOf, kKeyedValues,
+                                           kChildrenByValuePrefix, kChildrenByValuePrefixOpen,
+                                           kChildrenWithPluralRdn};
 
 }  // namespace nwc::queries
 

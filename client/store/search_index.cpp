@@ -1,7 +1,11 @@
 // The store's lookups for the search engine: ranges of the value index
 // (attribute, equality key, entry) joined to each entry's parent and path
-// key, pages of a subtree in path order, and the keys one entry holds.
-// Each is one index range (queries.h), its cost the size of its result.
+// key, pages of a subtree in path order, the keys one entry holds, and the
+// subordinates whose name can begin with a prefix (a range of the child
+// index by typeless rdn key, and the few with multi-part RDNs).  Each is
+// one index range (queries.h), its cost the size of its result.
+#include <algorithm>
+
 #include "store/queries.h"
 #include "store/sql.h"
 #include "store/store.h"
@@ -104,6 +108,20 @@ Expected<std::vector<std::string>> Store::keys_of(EntryId id, int64_t attr_id) {
   return out;
 }
 
+Expected<std::vector<Store::KeyedValue>> Store::keyed_values(EntryId id, int64_t attr_id) {
+  StoreStmt q(*this, queries::kKeyedValues);
+  q.bind(1, id).bind(2, attr_id);
+  std::vector<KeyedValue> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) {
+    auto v = decode_value(static_cast<uint32_t>(q.i64(0)), q.blob(1));
+    if (!v) return fail(v.status());
+    out.push_back({std::move(*v), q.blob(2)});
+  }
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
 Expected<bool> Store::has_key(EntryId id, int64_t attr_id, const std::string& key) {
   StoreStmt q(*this, queries::kHasValue);
   const int rc = q.bind(1, id).bind(2, attr_id).bind_blob(3, key).step();
@@ -118,6 +136,35 @@ Expected<bool> Store::has_attribute(EntryId id, int64_t attr_id) {
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;
   return fail(sql_status(rc));
+}
+
+Expected<std::vector<EntryId>> Store::children_by_value_prefix(EntryId parent, const std::string& prefix) {
+  std::vector<EntryId> out;
+  // Keys beginning with the prefix lie below its successor (none when every
+  // byte is 0xFF).
+  std::string hi = prefix;
+  while (!hi.empty() && static_cast<unsigned char>(hi.back()) == 0xFF) hi.pop_back();
+  if (!hi.empty()) hi.back() = static_cast<char>(static_cast<unsigned char>(hi.back()) + 1);
+  {
+    StoreStmt q(*this, hi.empty() ? queries::kChildrenByValuePrefixOpen : queries::kChildrenByValuePrefix);
+    q.bind(1, parent).bind(2, prefix);
+    if (!hi.empty()) q.bind(3, hi);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW) out.push_back(q.i64(0));
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  {
+    const std::string later = "+" + prefix;
+    StoreStmt q(*this, queries::kChildrenWithPluralRdn);
+    q.bind(1, parent);
+    int rc;
+    while ((rc = q.step()) == SQLITE_ROW)
+      if (q.text(1).find(later) != std::string::npos) out.push_back(q.i64(0));
+    if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  }
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+  return out;
 }
 
 }  // namespace nwc

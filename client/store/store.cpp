@@ -65,6 +65,10 @@ CREATE TABLE IF NOT EXISTS entries(
 CREATE INDEX IF NOT EXISTS entries_by_parent ON entries(parent, id);
 CREATE INDEX IF NOT EXISTS entries_by_value_key ON entries(parent, rdn_value_key);
 CREATE INDEX IF NOT EXISTS entries_by_class ON entries(class_key);
+-- The subordinates whose RDN has more than one part (or an escaped plus):
+-- few, and the ones a listing by a name's first letters must look at besides
+-- the range of entries_by_value_key.
+CREATE INDEX IF NOT EXISTS entries_with_plural_rdn ON entries(parent) WHERE instr(rdn_value_key, '+') > 0;
 CREATE TABLE IF NOT EXISTS attr_values(
   id INTEGER PRIMARY KEY,
   entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
@@ -225,11 +229,23 @@ uint64_t Store::generation() {
   return (other << 40) ^ own;
 }
 
+uint64_t Store::access_generation() {
+  const uint64_t other = other_writes();
+  return (other << 40) ^ access_writes_;
+}
+
+// A definition's name is spelt as the base schema spells it, and no other
+// definition has it in another case.
+void Store::note_value_write(const AttrDef& a) {
+  if (a.name == "ACL" || a.name == "Security Equals" || a.name == "Group Membership") access_written();
+}
+
 void Store::end_transaction() { other_sampled_ = false; }
 
 void Store::rolled_back() {
   forget_names();
   schema_checked_ = false;
+  access_written();
 }
 
 // ---- transactions ----------------------------------------------------------------
@@ -465,6 +481,7 @@ Status Store::bump_schema_version() {
   auto v = meta("schema_version");
   const long long n = v ? std::atoll(v->c_str()) : 0;
   schema_checked_ = false;
+  access_written();
   return set_meta("schema_version", std::to_string(n + 1));
 }
 

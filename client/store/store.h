@@ -55,7 +55,9 @@
 //     open transaction does not see later commits), after this connection
 //     changed the schema, or after a rollback.
 //   - find() keeps the names it resolved (and their ancestors) with their
-//     ids.  The cache is dropped when another process commits anything
+//     ids, and dn_of() the names of the containers it met (the entries it
+//     went up through, and one asked for that is a container).  The caches
+//     are dropped when another process commits anything
 //     (PRAGMA data_version), when this connection removes or moves an entry
 //     and when any transaction or savepoint rolls back; a name resolved only
 //     through inferred types is not kept, since a later sibling can change
@@ -168,6 +170,11 @@ class Store {
   // Caches kept above the store (rights, resolved names) compare it to know
   // when they are stale.  Cheap: no disk access.
   uint64_t generation();
+  // A number that changes whenever another process writes to the store, or
+  // this one writes what effective rights are worked out from: values of
+  // ACL, Security Equals or Group Membership, the removal or move of an
+  // entry, the schema, or a rollback.  The rights cache compares it.
+  uint64_t access_generation();
 
   // ---- schema -----------------------------------------------------------------
   // The tree's current definitions (reloaded when another process or this
@@ -213,12 +220,16 @@ class Store {
   // All values, grouped by attribute (attributes in the order their first
   // value was stored) and by insertion within an attribute.
   Expected<std::vector<StoredValue>> values(EntryId id);
-  // The same values undecoded: attribute id, syntax and the stored
-  // encoding (schema.h encode_value), in the same order.
+  // The same values undecoded: attribute id, syntax, the stored encoding
+  // (schema.h encode_value), the equality key, row and modification time,
+  // in the same order.
   struct EncodedValue {
     int64_t attr_id = 0;
     uint32_t syntax = 0;
     std::string data;
+    std::string key;
+    int64_t id = 0;  // the value's row
+    int64_t mtime = 0;
   };
   Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
@@ -278,8 +289,21 @@ class Store {
   // Equality keys of the entry's values of one attribute, in key order;
   // whether it holds one equal to `key`; whether it holds any.
   Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
+  // The entry's values of one attribute, each with its equality key, in
+  // insertion order (nothing when the entry has none or does not exist).
+  struct KeyedValue {
+    Value value;
+    std::string key;
+  };
+  Expected<std::vector<KeyedValue>> keyed_values(EntryId id, int64_t attr_id);
   Expected<bool> has_key(EntryId id, int64_t attr_id, const std::string& key);
   Expected<bool> has_attribute(EntryId id, int64_t attr_id);
+
+  // The subordinates of `parent` that can have an RDN value beginning with
+  // `prefix` (folded, without '.', '=', '+', '\\' or blanks): those whose
+  // typeless rdn key begins with it, and those with a multi-part RDN where a
+  // later part does.  A superset of the matches, by id.
+  Expected<std::vector<EntryId>> children_by_value_prefix(EntryId parent, const std::string& prefix);
 
   // ---- passwords --------------------------------------------------------------
   Status set_password(EntryId id, std::string_view password);
@@ -322,6 +346,8 @@ class Store {
   void end_transaction();  // the outermost transaction ended
   void rolled_back();      // a transaction or savepoint rolled back
   uint64_t other_writes();  // PRAGMA data_version, sampled once per transaction
+  void access_written() { ++access_writes_; }
+  void note_value_write(const AttrDef& a);  // access_written() for the attributes rights read
   Expected<const AttrDef*> attr_def(const Schema& s, std::string_view name);
   Status insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate);
   Status ensure_entry(EntryId id);
@@ -337,6 +363,7 @@ class Store {
   bool schema_checked_ = false;  // schema_ is current while data_version stays schema_other_
   uint64_t schema_other_ = 0;
   bool other_sampled_ = false;   // in the open transaction
+  uint64_t access_writes_ = 0;   // this connection's writes that rights depend on
   uint64_t other_ = 0;
   struct SqlHash {
     using is_transparent = void;
@@ -347,8 +374,13 @@ class Store {
   struct NameCache {
     uint64_t other = 0;
     std::unordered_map<std::string, EntryId> ids;  // dn_cache_key -> id
+    std::unordered_map<EntryId, Dn> dns;           // containers' names, by id
   } names_;
-  void forget_names() { names_.ids.clear(); }
+  void forget_names() {
+    names_.ids.clear();
+    names_.dns.clear();
+  }
+  void check_names();  // drops the names when another process wrote
 };
 
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
