@@ -1,9 +1,12 @@
 #!/usr/bin/perl
 # Builds a small subtree (an organizational unit with a few users carrying
 # telephone numbers, a postal address and an access control entry), reads it
-# back printing every attribute's values, and removes it again.
+# back printing every attribute's values, and removes it again.  It logs in
+# as the Admin with the password in $ADMIN_PASSWORD, and runs unchanged on
+# the embedded store or against a directory server:
 #
-#   NWCLIENT_STORE=:memory: perl -Mblib examples/subtree.pl
+#   NWCLIENT_STORE=:memory: NWCLIENT_ADMIN_PASSWORD=pw ADMIN_PASSWORD=pw perl -Mblib examples/subtree.pl
+#   NWCLIENT_STORE=ldap://127.0.0.1:3890/o=Example ADMIN_PASSWORD=... perl -Mblib examples/subtree.pl
 use strict;
 use warnings;
 use Vorla qw(:constants);
@@ -11,6 +14,11 @@ use Vorla qw(:constants);
 my $ctx = Vorla::NWDSCreateContextHandle();
 defined $ctx or die "no context: " . Vorla::GetLastErr() . "\n";
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");
+my $rc = Vorla::NWDSLogin($ctx, 0, "CN=Admin", $ENV{ADMIN_PASSWORD} // '', 0);
+die "login as the Admin failed: $rc\n" if $rc;
+# Access control lists are values of the directory's own schema; a server
+# without the attribute keeps its access rules elsewhere.
+my $has_acl = defined Vorla::NWDSGetSyntaxID($ctx, "ACL");
 
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $request) == 0 or die "no buffer\n";
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $result) == 0 or die "no buffer\n";
@@ -67,7 +75,7 @@ for my $p (@people) {
         ['Surname', SYN_CI_STRING, $surname], ['Given Name', SYN_CI_STRING, $given],
         ['Telephone Number', SYN_TEL_NUMBER, @phones],
         ['Postal Address', SYN_PO_ADDRESS, "$given $surname\n1 Main Street\nSpringfield\nIL\n62701\nUSA\n"],
-        ['ACL', SYN_OBJECT_ACL, "[Entry Rights]\n[BR]\nCN=$cn.OU=Sales.O=Example\n"]);
+        $has_acl ? ['ACL', SYN_OBJECT_ACL, "[Entry Rights]\n[BR]\nCN=$cn.OU=Sales.O=Example\n"] : ());
 }
 
 show("OU=Sales");

@@ -1,18 +1,16 @@
 # Listing subordinates from a script: the iteration handle through a
 # value-returning sub, the object readers' result forms, the filters, counts
-# and closing an iteration early.
+# and closing an iteration early.  On either backend (t/lib/Backend.pm).
 use strict;
 use warnings;
 use Test::More;
-BEGIN {
-    $ENV{NWCLIENT_STORE} = ':memory:';
-    $ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
-    delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
-}
+use FindBin;
+use lib "$FindBin::Bin/lib";
+use Backend password => 'Admin-pw';
 use Vorla qw(:constants);
 
 my $ctx = Vorla::NWDSCreateContextHandle();
-Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", "Admin-pw", 0) == 0 or die "login as the Admin";
+Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", Backend::password(), 0) == 0 or die "login as the Admin";
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $req);
 
@@ -25,6 +23,10 @@ sub add {
         Vorla::NWDSPutAttrName($ctx, $req, 'Surname');
         Vorla::NWDSPutAttrVal($ctx, $req, SYN_CI_STRING, my $s = 'S');
     }
+    while (my ($attr, $syntax, $value) = splice @more, 0, 3) {
+        Vorla::NWDSPutAttrName($ctx, $req, $attr);
+        Vorla::NWDSPutAttrVal($ctx, $req, $syntax, $value);
+    }
     defined Vorla::NWDSAddObject($ctx, $name, NO_MORE_ITERATIONS, 0, $req)
         or die "add $name: " . Vorla::GetLastErr() . "\n";
 }
@@ -32,7 +34,8 @@ sub add {
 add('OU=Lab', 'Organizational Unit');
 add("CN=user$_.OU=Lab", 'User') for 1 .. 25;
 add('OU=Inner.OU=Lab', 'Organizational Unit');
-add('CN=Group1.OU=Lab', 'Group');
+# An LDAP group of names must have a member.
+add('CN=Group1.OU=Lab', 'Group', Backend::ldap() ? ('Member', SYN_DIST_NAME, 'CN=user1.OU=Lab') : ());
 
 # Lists a container with NWDSList in a buffer of the given size.
 sub list_all {

@@ -1,18 +1,17 @@
 # Searching, schema reads and connections from a script: the status-returning
 # search with its written-back handle and count, class definitions walked with
-# the class readers, and the connection subs' result forms.
+# the class readers, and the connection subs' result forms.  Search and
+# class definitions on either backend (t/lib/Backend.pm).
 use strict;
 use warnings;
 use Test::More;
-BEGIN {
-    $ENV{NWCLIENT_STORE} = ':memory:';
-    $ENV{NWCLIENT_ADMIN_PASSWORD} = 'Admin-pw';
-    delete @ENV{qw(NWCLIENT_FAULTS NWCLIENT_TRACE)};
-}
+use FindBin;
+use lib "$FindBin::Bin/lib";
+use Backend password => 'Admin-pw';
 use Vorla qw(:constants);
 
 my $ctx = Vorla::NWDSCreateContextHandle();
-Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", "Admin-pw", 0) == 0 or die "login as the Admin";
+Vorla::NWDSLogin($ctx, 0, ".CN=Admin.O=Example", Backend::password(), 0) == 0 or die "login as the Admin";
 Vorla::NWDSSetContext($ctx, DCK_NAME_CONTEXT, "O=Example");
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $req);
 Vorla::NWDSAllocBuf(DEFAULT_MESSAGE_LEN, my $out);
@@ -64,6 +63,7 @@ subtest 'class definitions' => sub {
 };
 
 subtest 'connections' => sub {
+    Backend::embedded_only("the store's own server and tree");
     my $conn = 0;
     is Vorla::NWDSOpenConnToNDSServer($ctx, 'CN=VORLA_SRV1', $conn), 0, 'a connection to the server';
     cmp_ok $conn, '>', 0, 'its handle';
