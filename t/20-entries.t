@@ -140,13 +140,15 @@ subtest "values in the server's own syntaxes" => sub {
                            [DS_ADD_VALUE, 'uid', SYN_CI_STRING, 'jdoe'], [DS_ADD_VALUE, 'uidNumber', SYN_INTEGER, 1001],
                            [DS_ADD_VALUE, 'gidNumber', SYN_INTEGER, 100],
                            [DS_ADD_VALUE, 'homeDirectory', SYN_CE_STRING, '/home/jdoe'],
-                           [DS_ADD_VALUE, 'jpegPhoto', SYN_OCTET_STRING, "3\n0\nA\nFF\n"]), 0, 'a posix account';
-    my ($v, $s) = read_entry($user, DEFAULT_MESSAGE_LEN, qw(uidNumber homeDirectory jpegPhoto modifyTimestamp));
+                           [DS_ADD_VALUE, 'jpegPhoto', SYN_OCTET_STRING, "3\n0\nA\nFF\n"],
+                           [DS_ADD_VALUE, 'audio', SYN_OCTET_STRING, "2\n0\nFF\n"]), 0, 'a posix account';
+    my ($v, $s) = read_entry($user, DEFAULT_MESSAGE_LEN, qw(uidNumber homeDirectory jpegPhoto audio modifyTimestamp));
     is_deeply [@$s{qw(uidNumber homeDirectory jpegPhoto modifyTimestamp)}],
               [SYN_INTEGER, SYN_CE_STRING, SYN_OCTET_STRING, SYN_TIME], 'syntaxes from the server schema';
     is_deeply $v->{uidNumber}, [1001], 'an integer';
     is_deeply $v->{homeDirectory}, ['/home/jdoe'], 'an exact string';
     is_deeply $v->{jpegPhoto}, ["3\n0\nA\nFF\n"], 'bytes, a zero among them';
+    is_deeply [$s->{audio}, @{ $v->{audio} }], [SYN_OCTET_STRING, "2\n0\nFF\n"], 'audio as bytes too, not as text';
     cmp_ok abs($v->{modifyTimestamp}[0] - time), '<', 600, 'the time of the change, in seconds';
     like Backend::ldapsearch('cn=jdoe,ou=Sales,' . $Backend::BASE, 'uidNumber'), qr/^uidNumber: 1001$/m, 'on the server';
 };

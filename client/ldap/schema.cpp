@@ -42,7 +42,7 @@ uint32_t syntax_of_oid(const char *oid, const char *equality) {
   case 22: return SYN_FAX_NUMBER;
   case 41: return SYN_PO_ADDRESS;
   case 24: return SYN_TIME;
-  case 40: case 5: case 8: case 9: case 10: case 28: return SYN_OCTET_STRING;
+  case 40: case 4: case 5: case 8: case 9: case 10: case 23: case 28: return SYN_OCTET_STRING; /* audio, fax, ... */
   default: return SYN_CI_STRING;
   }
 }
