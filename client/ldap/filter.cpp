@@ -12,7 +12,8 @@
  * TRUE/FALSE, times in seconds as Generalized Time); other values pass as
  * written, their `\XX` escapes and `*` wildcards meaning what they mean in
  * LDAP.  Text that does not follow the grammar is ERR_INVALID_FILTER_SYNTAX
- * before anything is sent.
+ * before anything is sent; a range (>=, <=) on an attribute the server has
+ * no ordering rule for is ERR_INVALID_COMPARISON, never an empty answer.
  */
 #include "ldap/filter.h"
 
@@ -127,6 +128,11 @@ struct TextFilter {
       break;
     default: break;
     }
+    /* The server cannot order the values of an attribute without an
+       ordering rule: it would answer such a range with nothing. */
+    const bool range = opr == ">=" || opr == "<=";
+    if (range && value.find('*') != std::string::npos) return ERR_INVALID_FILTER_SYNTAX; /* no wildcards there */
+    if (range && d != nullptr && !d->ordered) return ERR_INVALID_COMPARISON;
     out += "(" + lname + opr + written + ")";
     return 0;
   }

@@ -72,18 +72,22 @@ std::shared_ptr<const Schema> build(const RawEntry &sub) {
     /* The syntax and equality rule may come from the super types. */
     const char *syntax = at->at_syntax_oid;
     const char *equality = at->at_equality_oid;
+    const char *ordering = at->at_ordering_oid;
     LDAPAttributeType *up = at;
-    for (int depth = 0; (syntax == nullptr || equality == nullptr) && up->at_sup_oid != nullptr && depth < 16;
+    for (int depth = 0; (syntax == nullptr || equality == nullptr || ordering == nullptr) &&
+                        up->at_sup_oid != nullptr && depth < 16;
          ++depth) {
       auto it = by_name.find(fold_case(up->at_sup_oid));
       if (it == by_name.end()) break;
       up = it->second;
       if (syntax == nullptr) syntax = up->at_syntax_oid;
       if (equality == nullptr) equality = up->at_equality_oid;
+      if (ordering == nullptr) ordering = up->at_ordering_oid;
     }
     AttrDef d;
     d.name = attr_from_ldap(at->at_names[0]);
     d.syntax = strcasecmp(at->at_names[0], "objectClass") == 0 ? SYN_CLASS_NAME : syntax_of_oid(syntax, equality);
+    d.ordered = ordering != nullptr;
     if (at->at_single_value) d.flags |= DS_SINGLE_VALUED_ATTR;
     if (at->at_no_user_mod) d.flags |= DS_READ_ONLY_ATTR;
     if (at->at_usage != 0) d.flags |= DS_HIDDEN_ATTR;

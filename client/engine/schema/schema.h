@@ -141,6 +141,8 @@ struct AttrDef {
   int32_t lower = 0;   // bounds when DS_SIZED_ATTR: length for texts and
   int32_t upper = 0;   // bytes, value for integers
   std::string asn1;    // ASN.1 id bytes (may be empty)
+  bool ordered = true; // values can be compared by order (>=, <=); a
+                       // server's attribute without an ordering rule is not
 };
 
 struct ClassDef {
