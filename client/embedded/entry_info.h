@@ -1,7 +1,7 @@
 /*
  * entry_info.h - the engines that tell about one entry and carry it whole:
  * object information (objinfo.cpp), containable classes (containable.cpp),
- * references and inspection (references.cpp, inspect.cpp), backup and
+ * references and inspection (references.cpp, entry_check.cpp), backup and
  * restore (backup.cpp).  Each file states its rules at its head.
  */
 #ifndef NWC_ENTRY_INFO_H

@@ -1,5 +1,5 @@
 /*
- * inspect.cpp - the engine of NWDSInspectEntry: a consistency check of one
+ * entry_check.cpp - the engine of NWDSInspectEntry: a consistency check of one
  * entry.
  *
  * Checked: the entry's parent exists and may contain its class; its class
