@@ -76,12 +76,85 @@ TEST_F(LdapEntries, ModifyAppliesEveryChangeOrNone) {
   ASSERT_EQ(r.values["Title"].size(), 1u);
   EXPECT_EQ(r.values["Title"][0].texts[0], "Boss");
   EXPECT_EQ(Modify("CN=Bo", DS_REMOVE_ATTRIBUTE, {"Surname", SYN_CI_STRING, {}}), ERR_OBJECT_CLASS_VIOLATION);
+  // Changes of one attribute in one request: each sees what the one before left.
+  pBuf_T seq = Buf(DSV_MODIFY_ENTRY);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {}}}, DS_REMOVE_ATTRIBUTE), 0);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {"Chief"}}}, DS_ADD_VALUE), 0);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {"Head"}}}, DS_ADD_ATTRIBUTE), 0);
+  EXPECT_EQ(NWDSModifyObject(ctx, "CN=Bo", nullptr, 0, seq), ERR_ATTRIBUTE_ALREADY_EXISTS);
+  seq = Buf(DSV_MODIFY_ENTRY);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {}}}, DS_REMOVE_ATTRIBUTE), 0);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {"Chief"}}}, DS_ADD_ATTRIBUTE), 0);
+  ASSERT_EQ(Put(seq, {{"Title", SYN_CI_STRING, {"chief", "Head"}}}, DS_OVERWRITE_VALUE), 0);
+  EXPECT_EQ(NWDSModifyObject(ctx, "CN=Bo", nullptr, 0, seq), 0);
+  r = Read("CN=Bo");
+  ASSERT_EQ(r.values["Title"].size(), 2u);
+  EXPECT_EQ(r.values["Title"][0].texts[0] + r.values["Title"][1].texts[0], "ChiefHead");
+  EXPECT_EQ(Modify("CN=Bo", DS_CLEAR_ATTRIBUTE, {"Title", SYN_CI_STRING, {}}), 0);
+  EXPECT_EQ(Modify("CN=Bo", DS_CLEAR_ATTRIBUTE, {"Title", SYN_CI_STRING, {}}), 0); // not there: nothing to do
+  EXPECT_EQ(Modify("CN=Bo", DS_ADD_ATTRIBUTE, {"Title", SYN_CI_STRING, {"Boss"}}), 0);
   // The server compares under its own matching rule (case ignored).
   pBuf_T cmp = Buf(DSV_COMPARE);
   ASSERT_EQ(Put(cmp, {{"Title", SYN_CI_STRING, {"BOSS"}}}), 0);
   nbool8 matched = 0;
   EXPECT_EQ(NWDSCompare(ctx, "CN=Bo", cmp, &matched), 0);
   EXPECT_EQ(matched, 1);
+}
+
+TEST_F(LdapEntries, AGroupWithoutMembersHoldsAStandInNoScriptSees) {
+  ASSERT_EQ(AddUser("CN=Mo"), 0);
+  ASSERT_EQ(Add("CN=Crew", {{"Object Class", SYN_CLASS_NAME, {"Group"}}}), 0);
+  const std::string mo = ".CN=Mo.OU=" + ou + ".O=Example";
+  auto on_server = [&] { return server().search("cn=Crew," + base(), "base", "member"); };
+  auto members = [&] {
+    auto r = Read("CN=Crew");
+    EXPECT_EQ(r.status, 0);
+    return r.values["Member"].size();
+  };
+  auto compare = [&](nbool8 &matched) {
+    pBuf_T cmp = Buf(DSV_COMPARE);
+    EXPECT_EQ(Put(cmp, {{"Member", SYN_DIST_NAME, {mo.c_str()}}}), 0);
+    return NWDSCompare(ctx, "CN=Crew", cmp, &matched);
+  };
+  auto found_by_presence = [&] {
+    pBuf_T f = Buf(DSV_SEARCH_FILTER);
+    EXPECT_EQ(NWDSPutAttrName(ctx, f, "(Member=*)"), 0);
+    pBuf_T out = Buf(nwc::NO_VERB);
+    nint32 it = NO_MORE_ITERATIONS, searched = 0;
+    EXPECT_EQ(NWDSSearch(ctx, "", DS_SEARCH_SUBORDINATES, 0, f, DS_ATTRIBUTE_NAMES, 1, nullptr, &it, 0, &searched, out), 0);
+    nuint32 n = 0;
+    EXPECT_EQ(NWDSGetObjectCount(ctx, out, &n), 0);
+    return n;
+  };
+  EXPECT_NE(on_server().find("member:"), std::string::npos);
+  EXPECT_EQ(members(), 0u);
+  std::vector<std::string> just{"Member"};
+  EXPECT_EQ(Read("CN=Crew", DEFAULT_MESSAGE_LEN, DS_ATTRIBUTE_NAMES, &just).status, ERR_NO_SUCH_ATTRIBUTE);
+  EXPECT_EQ(Read("CN=Crew", DEFAULT_MESSAGE_LEN, DS_ATTRIBUTE_NAMES).values.count("Member"), 0u);
+  nbool8 matched = 9;
+  EXPECT_EQ(compare(matched), ERR_NO_SUCH_ATTRIBUTE);
+  EXPECT_EQ(found_by_presence(), 0u);
+  // A real member takes the stand-in's place; the last one leaving brings it back.
+  EXPECT_EQ(Modify("CN=Crew", DS_ADD_VALUE, {"Member", SYN_DIST_NAME, {mo.c_str()}}), 0);
+  std::string ldif = on_server();
+  EXPECT_NE(ldif.find("member: cn=Mo,ou=" + ou + ",o=Example\n"), std::string::npos) << ldif;
+  EXPECT_EQ(ldif.find("member:"), ldif.rfind("member:")) << "one member value: " << ldif;
+  EXPECT_EQ(members(), 1u);
+  EXPECT_EQ(compare(matched), 0);
+  EXPECT_EQ(matched, 1);
+  EXPECT_EQ(found_by_presence(), 1u);
+  EXPECT_EQ(Modify("CN=Crew", DS_REMOVE_VALUE, {"Member", SYN_DIST_NAME, {mo.c_str()}}), 0);
+  ldif = on_server();
+  EXPECT_TRUE(ldif.find("member:") != std::string::npos && ldif.find("member: cn=") == std::string::npos) << ldif;
+  EXPECT_EQ(members(), 0u);
+  // The stand-in is no Member for the change types either.
+  EXPECT_EQ(Modify("CN=Crew", DS_REMOVE_ATTRIBUTE, {"Member", SYN_DIST_NAME, {}}), ERR_NO_SUCH_ATTRIBUTE);
+  EXPECT_EQ(Modify("CN=Crew", DS_ADD_ATTRIBUTE, {"Member", SYN_DIST_NAME, {mo.c_str()}}), 0);
+  EXPECT_EQ(members(), 1u);
+  EXPECT_EQ(Modify("CN=Crew", DS_REMOVE_ATTRIBUTE, {"Member", SYN_DIST_NAME, {}}), 0);
+  EXPECT_EQ(members(), 0u);
+  EXPECT_EQ(Add("CN=Band", {{"Object Class", SYN_CLASS_NAME, {"Group"}}, {"Member", SYN_DIST_NAME, {mo.c_str()}}}), 0);
+  EXPECT_EQ(server().search("cn=Band," + base(), "base", "member").find("member:\n"), std::string::npos);
 }
 
 TEST_F(LdapEntries, ClassDefinitionsComeFromTheServerSchema) {

@@ -47,7 +47,7 @@ int fetch(LDAP *ld, const Settings &s, const Query &q, std::vector<RawEntry> &ou
   std::vector<char *> attrs;
   for (const std::string &a : q.attrs) attrs.push_back(const_cast<char *>(a.c_str()));
   attrs.push_back(nullptr);
-  int deref = q.deref ? LDAP_DEREF_ALWAYS : LDAP_DEREF_NEVER;
+  int deref = q.deref;
   ldap_set_option(ld, LDAP_OPT_DEREF, &deref);
   berval cookie{0, nullptr};
   berval *kept = nullptr; /* the cookie of the last page, owned here */

@@ -37,7 +37,7 @@ struct Query {
   bool names_only = false; /* attribute names without values */
   int size_limit = 0;      /* 0: none asked for */
   int page_size = 0;       /* 0: not paged */
-  bool deref = false;      /* dereference aliases while searching */
+  int deref = 0;           /* LDAP_DEREF_NEVER, _FINDING (the base), _ALWAYS */
 };
 
 /* Runs `q` on `ld`; appends what it finds to `out`.  The LDAP result code:

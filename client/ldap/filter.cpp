@@ -13,13 +13,16 @@
  * written, their `\XX` escapes and `*` wildcards meaning what they mean in
  * LDAP.  Text that does not follow the grammar is ERR_INVALID_FILTER_SYNTAX
  * before anything is sent; a range (>=, <=) on an attribute the server has
- * no ordering rule for is ERR_INVALID_COMPARISON, never an empty answer.
+ * no ordering rule for is ERR_INVALID_COMPARISON, never an empty answer;
+ * an attribute the server does not know is ERR_NO_SUCH_ATTRIBUTE.  A
+ * presence test of Member leaves out a Group's stand-in member (groups.h).
  */
 #include "ldap/filter.h"
 
 #include <cctype>
 
 #include "entries.h"
+#include "ldap/groups.h"
 #include "ldap/mapping.h"
 
 namespace nwc::ldap {
@@ -73,6 +76,13 @@ bool unescape(std::string_view v, std::string &out) {
   return true;
 }
 
+/* The server's definition of an attribute named either way; null when the
+   server does not know it. */
+const AttrDef *known_attr(const LOp &op, std::string_view name) {
+  const AttrDef *d = op.schema->attribute(name);
+  return d != nullptr ? d : op.schema->attribute(attr_from_ldap(name));
+}
+
 struct TextFilter {
   const LOp &op;
   std::string_view t;
@@ -96,13 +106,13 @@ struct TextFilter {
     const std::string value = trim(body.substr(eq + 1));
     if (attr.empty()) return ERR_INVALID_FILTER_SYNTAX;
     const std::string lname = attr_to_ldap(attr);
+    const AttrDef *d = known_attr(op, attr);
+    if (d == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
     if (opr == "=" && value == "*") {
-      out += "(" + lname + "=*)";
+      out += presence_filter(lname);
       return 0;
     }
-    const AttrDef *d = op.schema->attribute(attr);
-    if (d == nullptr) d = op.schema->attribute(attr_from_ldap(attr));
-    const uint32_t syn = d ? d->syntax : SYN_CI_STRING;
+    const uint32_t syn = d->syntax;
     std::string plain, written = value;
     switch (syn) {
     case SYN_DIST_NAME: {
@@ -132,7 +142,7 @@ struct TextFilter {
        ordering rule: it would answer such a range with nothing. */
     const bool range = opr == ">=" || opr == "<=";
     if (range && value.find('*') != std::string::npos) return ERR_INVALID_FILTER_SYNTAX; /* no wildcards there */
-    if (range && d != nullptr && !d->ordered) return ERR_INVALID_COMPARISON;
+    if (range && !d->ordered) return ERR_INVALID_COMPARISON;
     out += "(" + lname + opr + written + ")";
     return 0;
   }
@@ -191,8 +201,9 @@ NWDSCCODE filter_to_ldap(const LOp &op, pBuf_T filter, std::string &out) {
   std::string all;
   for (const RequestAttr &a : attrs) {
     const std::string lname = attr_to_ldap(a.name);
+    if (known_attr(op, a.name) == nullptr) return ERR_NO_SUCH_ATTRIBUTE;
     if (a.values.empty()) {
-      all += "(" + lname + "=*)";
+      all += presence_filter(lname);
       continue;
     }
     std::string any;

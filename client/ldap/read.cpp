@@ -7,8 +7,9 @@
  * subordinate is the URL's base entry).  The whole result is fetched on the
  * first call -- in pages when no size limit is asked, so the server's size
  * limit does not cut it -- and handed out part by part through the
- * iteration handle.  With searchAliases set (or DCV_DEREF_ALIASES on the
- * context) the server dereferences aliases.
+ * iteration handle.  With searchAliases set the server dereferences the
+ * aliases it meets while searching (and the base); without it, a base that
+ * is an alias is dereferenced when the context has DCV_DEREF_ALIASES.
  *
  * Status codes as the embedded engines give them where both can tell:
  * ERR_NO_SUCH_ENTRY for an entry or base that is not there, ERR_NO_SUCH_ATTRIBUTE
@@ -25,6 +26,7 @@
 #include "ldap/backend.h"
 #include "ldap/fetch.h"
 #include "ldap/filter.h"
+#include "ldap/groups.h"
 #include "ldap/mapping.h"
 #include "ldap/results.h"
 
@@ -78,7 +80,8 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
     q.base = ldn;
     q.scope = LDAP_SCOPE_BASE;
     q.attrs = query_attrs(allAttrs != 0, wanted);
-    q.names_only = infoType == DS_ATTRIBUTE_NAMES;
+    const bool names_only = infoType == DS_ATTRIBUTE_NAMES;
+    q.names_only = names_only && names_only_request(allAttrs != 0, wanted);
     std::vector<RawEntry> found;
     if (NWDSCCODE st = run(op, [&](LDAP *ld) {
           found.clear();
@@ -87,12 +90,12 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
       return st;
     if (found.empty()) return ERR_NO_SUCH_ENTRY;
     ObjOut o;
-    if (!describe(*op.schema, found[0], allAttrs != 0, wanted, true, !q.names_only, o))
+    if (!describe(*op.schema, found[0], allAttrs != 0, wanted, true, !names_only, o))
       return ERR_INVALID_SERVER_RESPONSE;
     if (!allAttrs && !wanted.empty() && o.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
     auto fresh = std::make_unique<PendingAttrs>();
     fresh->attrs = std::move(o.attrs);
-    fresh->names_only = q.names_only;
+    fresh->names_only = names_only;
     state = std::move(fresh);
   }
   auto &r = static_cast<PendingAttrs &>(*state);
@@ -147,8 +150,10 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
       else if (scope == DS_SEARCH_SUBORDINATES) q.scope = LDAP_SCOPE_BASE;
     }
     q.attrs = query_attrs(all, wanted);
-    q.names_only = infoType == DS_ATTRIBUTE_NAMES;
-    q.deref = searchAliases != 0 || (op.ctx.flags & DCV_DEREF_ALIASES) != 0;
+    const bool names_only = infoType == DS_ATTRIBUTE_NAMES;
+    q.names_only = names_only && names_only_request(all, wanted);
+    q.deref = searchAliases != 0 ? LDAP_DEREF_ALWAYS
+                                 : (op.ctx.flags & DCV_DEREF_ALIASES) != 0 ? LDAP_DEREF_FINDING : LDAP_DEREF_NEVER;
     if (countObjectsToSearch > 0) q.size_limit = countObjectsToSearch;
     else q.page_size = kPageSize;
     std::vector<RawEntry> found;
@@ -161,11 +166,11 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
       if (st) return st;
     }
     auto fresh = std::make_unique<PendingSearch>();
-    fresh->names_only = q.names_only;
+    fresh->names_only = names_only;
     fresh->searched = static_cast<nint32>(found.size());
     for (const RawEntry &e : found) {
       ObjOut o;
-      if (describe(*op.schema, e, all, wanted, !no_attrs, !q.names_only, o)) fresh->objs.push_back(std::move(o));
+      if (describe(*op.schema, e, all, wanted, !no_attrs, !names_only, o)) fresh->objs.push_back(std::move(o));
     }
     state = std::move(fresh);
   }
@@ -207,6 +212,24 @@ NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T b
     return outcome == LDAP_COMPARE_TRUE || outcome == LDAP_COMPARE_FALSE ? LDAP_SUCCESS : outcome;
   }, true);
   if (st) return st;
+  if (outcome == LDAP_COMPARE_FALSE && is_member_attr(attr)) {
+    /* A Group holding only the stand-in has no Member (groups.h). */
+    Query q;
+    q.base = ldn;
+    q.scope = LDAP_SCOPE_BASE;
+    q.attrs = {attr};
+    std::vector<RawEntry> found;
+    if (NWDSCCODE st2 = run(op, [&](LDAP *ld) {
+          found.clear();
+          return fetch(ld, op.s, q, found);
+        }, true))
+      return st2;
+    const RawAttr *m = found.empty() ? nullptr : found[0].find(attr);
+    bool real = false;
+    if (m != nullptr)
+      for (const std::string &v : m->values) real = real || !is_stand_in(attr, v);
+    if (!real) return ERR_NO_SUCH_ATTRIBUTE;
+  }
   *matched = outcome == LDAP_COMPARE_TRUE ? 1 : 0;
   return 0;
 }

@@ -6,7 +6,10 @@
 
 #include <strings.h>
 
+#include <algorithm>
+
 #include "items.h"
+#include "ldap/groups.h"
 #include "ldap/mapping.h"
 #include "ldap/schema.h"
 
@@ -44,6 +47,13 @@ std::vector<std::string> query_attrs(bool all, const std::vector<std::string> &l
   return out;
 }
 
+bool names_only_request(bool all, const std::vector<std::string> &ldap_names) {
+  if (all) return false;
+  for (const std::string &n : ldap_names)
+    if (is_member_attr(n)) return false;
+  return true;
+}
+
 bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vector<std::string> &wanted,
               bool with_attrs, bool with_values, ObjOut &o) {
   auto full = full_name_from_ldap(e.dn);
@@ -74,12 +84,17 @@ bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vect
       const AttrDef *d = schema.attribute(attr_from_ldap(a.name));
       if (d != nullptr && (d->flags & DS_HIDDEN_ATTR)) continue;
     }
+    /* A Group's stand-in member is no member (groups.h). */
+    const bool member = is_member_attr(a.name);
+    if (member && std::all_of(a.values.begin(), a.values.end(), [](const std::string &v) { return v.empty(); }))
+      continue;
     AttrOut out;
     out.name = attr_from_ldap(a.name);
     out.syntax = syntax_of_ldap(schema, a.name);
     o.cost += ResultWriter::attr_cost(out.name);
     if (with_values)
       for (const std::string &v : a.values) {
+        if (member && v.empty()) continue;
         out.values.push_back(encode_value(value_from_ldap(out.syntax, v)));
         o.cost += value_cost(out.values.back());
       }

@@ -47,6 +47,10 @@ struct ObjOut {
 
 /* The attributes to ask the server for, and the bookkeeping ones besides. */
 std::vector<std::string> query_attrs(bool all, const std::vector<std::string> &ldap_names);
+/* Whether attribute names alone may be asked of the server for a names-only
+   result: not when Member may be among them, whose stand-in (groups.h) only
+   its values tell. */
+bool names_only_request(bool all, const std::vector<std::string> &ldap_names);
 
 /* An entry as a result object; `all` gives every user attribute, else those
    of `wanted` (LDAP names, any case) the entry has; `with_values` false

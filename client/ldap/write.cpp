@@ -25,14 +25,14 @@
  */
 #include <ldap.h>
 
-#include <deque>
 #include <map>
 
 #include "entries.h"
 #include "iteration.h"
 #include "ldap/backend.h"
-#include "ldap/fetch.h"
+#include "ldap/groups.h"
 #include "ldap/mapping.h"
+#include "ldap/requests.h"
 
 namespace nwc::ldap {
 
@@ -42,53 +42,30 @@ struct PendingRequest : IterationState {
   std::vector<RequestAttr> attrs;
 };
 
-/* The modifications of one request, kept alive for libldap. */
-class Mods {
-public:
-  void add(int op, const std::string &type, const std::vector<std::string> &values) {
-    Entry &e = entries_.emplace_back();
-    e.type = type;
-    e.values = values;
-    e.op = op;
-  }
-  bool empty() const { return entries_.empty(); }
-  LDAPMod **finish() {
-    mods_.clear();
-    list_.clear();
-    for (Entry &e : entries_) {
-      e.bv.clear();
-      e.ptrs.clear();
-      for (std::string &v : e.values) e.bv.push_back(berval{v.size(), v.data()});
-      for (berval &b : e.bv) e.ptrs.push_back(&b);
-      e.ptrs.push_back(nullptr);
-      LDAPMod m{};
-      m.mod_op = e.op | LDAP_MOD_BVALUES;
-      m.mod_type = e.type.data();
-      m.mod_bvalues = e.values.empty() && e.op != LDAP_MOD_ADD ? nullptr : e.ptrs.data();
-      mods_.push_back(m);
-    }
-    for (LDAPMod &m : mods_) list_.push_back(&m);
-    list_.push_back(nullptr);
-    return list_.data();
-  }
+} // namespace
 
-private:
-  struct Entry {
-    std::string type;
-    std::vector<std::string> values;
-    int op = 0;
-    std::vector<berval> bv;
-    std::vector<berval *> ptrs;
-  };
-  std::deque<Entry> entries_;
-  std::deque<LDAPMod> mods_;
-  std::vector<LDAPMod *> list_;
-};
+LDAPMod **Mods::finish() {
+  mods_.clear();
+  list_.clear();
+  for (Entry &e : entries_) {
+    e.bv.clear();
+    e.ptrs.clear();
+    for (std::string &v : e.values) e.bv.push_back(berval{v.size(), v.data()});
+    for (berval &b : e.bv) e.ptrs.push_back(&b);
+    e.ptrs.push_back(nullptr);
+    LDAPMod m{};
+    m.mod_op = e.op | LDAP_MOD_BVALUES;
+    m.mod_type = e.type.data();
+    m.mod_bvalues = e.values.empty() && e.op != LDAP_MOD_ADD ? nullptr : e.ptrs.data();
+    mods_.push_back(m);
+  }
+  for (LDAPMod &m : mods_) list_.push_back(&m);
+  list_.push_back(nullptr);
+  return list_.data();
+}
 
-/* Gathers a request across calls; `apply` runs on the last one. */
-template <class Apply>
 NWDSCCODE multi_part(NWDSContextHandle context, nint32 *iterationHandle, bool more, pBuf_T buf, nuint32 verb,
-                     Apply apply) {
+                     const std::function<NWDSCCODE(const std::vector<RequestAttr> &)> &apply) {
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   std::vector<RequestAttr> attrs;
   if (NWDSCCODE st = request_attrs(buf, verb, attrs)) return st;
@@ -121,7 +98,6 @@ NWDSCCODE texts_of(const RequestAttr &a, std::vector<std::string> &out) {
   return 0;
 }
 
-/* Sends one request made by `send` (which gives its message id). */
 int exchange(LDAP *ld, int timeout, const std::function<int(int *)> &send) {
   int msgid = -1;
   if (int rc = send(&msgid)) return rc;
@@ -130,12 +106,60 @@ int exchange(LDAP *ld, int timeout, const std::function<int(int *)> &send) {
   return result_code(ld, res, true);
 }
 
+namespace {
+
+using AddAttrs = std::map<std::string, std::pair<std::string, std::vector<std::string>>>; /* folded -> name, values */
+
+/* What the entry's classes ask of it, checked before anything is sent (the
+   server's objectClassViolation does not tell which rule was broken): every
+   mandatory attribute of the classes and their super classes has a value
+   (ERR_MISSING_MANDATORY); an RDN attribute that no class allows is
+   allowed through the auxiliary extensibleObject (an Alias named by CN); a
+   Group without a Member gets the stand-in member (groups.h). */
+NWDSCCODE check_classes(const Schema &schema, const Rdn &rdn, AddAttrs &by_attr, std::vector<std::string> &order) {
+  std::vector<std::string> &classes = by_attr["objectclass"].second;
+  std::vector<std::string> known;
+  bool group = false;
+  for (const std::string &c : classes) {
+    if (schema.class_def(class_from_ldap(c)) != nullptr) known.push_back(class_from_ldap(c));
+    group = group || is_group_class(schema, c);
+  }
+  auto values_of = [&](const std::string &dir_name) -> std::vector<std::string> * {
+    auto it = by_attr.find(fold_case(attr_to_ldap(dir_name)));
+    return it == by_attr.end() ? nullptr : &it->second.second;
+  };
+  if (auto *members = values_of(attr_from_ldap(kMemberAttr))) {
+    for (const std::string &m : *members)
+      if (m.empty()) return ERR_SYNTAX_VIOLATION; /* [Root] is no member */
+  }
+  if (group) {
+    auto [it, fresh] = by_attr.try_emplace(kMemberAttr, kMemberAttr, std::vector<std::string>{});
+    if (fresh) order.push_back(it->first);
+    if (it->second.second.empty()) it->second.second.push_back("");
+  }
+  for (const std::string &cls : known)
+    for (const std::string &m : schema.mandatory(cls)) {
+      const std::vector<std::string> *v = values_of(m);
+      if (v == nullptr || v->empty()) return ERR_MISSING_MANDATORY;
+    }
+  if (known.empty() || schema.class_def("extensibleObject") == nullptr) return 0;
+  for (const Ava &ava : rdn.avas) {
+    bool allowed = false;
+    for (const std::string &cls : known) allowed = allowed || schema.allows(cls, attr_from_ldap(attr_to_ldap(ava.type)));
+    if (!allowed) {
+      classes.push_back("extensibleObject");
+      break;
+    }
+  }
+  return 0;
+}
+
 NWDSCCODE apply_add(LOp &op, const char *name, const std::vector<RequestAttr> &attrs) {
   Dn dn;
   std::string ldn;
   if (NWDSCCODE st = resolve(op, name, dn, ldn)) return st;
   if (dn.is_root()) return ERR_INVALID_REQUEST;
-  std::map<std::string, std::pair<std::string, std::vector<std::string>>> by_attr; /* folded -> name, values */
+  AddAttrs by_attr;
   std::vector<std::string> order;
   for (const RequestAttr &a : attrs) {
     const std::string lname = attr_to_ldap(a.name);
@@ -152,108 +176,13 @@ NWDSCCODE apply_add(LOp &op, const char *name, const std::vector<RequestAttr> &a
     for (const std::string &v : it->second.second) held = held || ci_equal(v, ava.value);
     if (!held) it->second.second.push_back(ava.value);
   }
+  if (NWDSCCODE st = check_classes(*op.schema, dn.rdns.front(), by_attr, order)) return st;
   Mods mods;
   for (const std::string &k : order) mods.add(LDAP_MOD_ADD, by_attr[k].first, by_attr[k].second);
   LDAPMod **list = mods.finish();
   return run(op, [&](LDAP *ld) {
     return exchange(ld, op.s.timeout, [&](int *id) { return ldap_add_ext(ld, ldn.c_str(), list, nullptr, nullptr, id); });
   }, false);
-}
-
-NWDSCCODE apply_modify(LOp &op, const char *name, const std::vector<RequestAttr> &attrs) {
-  Dn dn;
-  std::string ldn;
-  if (NWDSCCODE st = resolve(op, name, dn, ldn)) return st;
-  if (dn.is_root()) return ERR_INVALID_REQUEST;
-  /* What the entry holds of the attributes changed. */
-  Query q;
-  q.base = ldn;
-  q.scope = LDAP_SCOPE_BASE;
-  for (const RequestAttr &a : attrs) q.attrs.push_back(attr_to_ldap(a.name));
-  std::vector<RawEntry> found;
-  if (NWDSCCODE st = run(op, [&](LDAP *ld) {
-        found.clear();
-        return fetch(ld, op.s, q, found);
-      }, true))
-    return st;
-  if (found.empty()) return ERR_NO_SUCH_ENTRY;
-  std::map<std::string, std::vector<std::string>> held; /* folded name -> equality keys */
-  for (const RawAttr &a : found[0].attrs) {
-    const uint32_t syn = syntax_of_ldap(*op.schema, a.name);
-    auto &keys = held[fold_case(attr_from_ldap(a.name))];
-    for (const std::string &v : a.values) keys.push_back(equality_key(value_from_ldap(syn, v)));
-  }
-  Mods mods;
-  bool removes_values = false;
-  for (const RequestAttr &a : attrs) {
-    const std::string lname = attr_to_ldap(a.name);
-    const std::string key = fold_case(attr_from_ldap(lname));
-    const AttrDef *def = op.schema->attribute(attr_from_ldap(lname));
-    const uint32_t syn = def ? def->syntax : SYN_CI_STRING;
-    std::vector<std::string> texts;
-    if (NWDSCCODE st = texts_of(a, texts)) return st;
-    auto it = held.find(key);
-    const bool present = it != held.end() && !it->second.empty();
-    auto holds = [&](const std::string &text) {
-      if (it == held.end()) return false;
-      const std::string k = equality_key(value_from_ldap(syn, text));
-      for (const std::string &h : it->second)
-        if (h == k) return true;
-      return false;
-    };
-    std::vector<std::string> chosen;
-    switch (a.change) {
-    case DS_ADD_ATTRIBUTE:
-      if (present) return ERR_ATTRIBUTE_ALREADY_EXISTS;
-      if (!texts.empty()) mods.add(LDAP_MOD_ADD, lname, texts);
-      break;
-    case DS_REMOVE_ATTRIBUTE:
-      if (!present) return ERR_NO_SUCH_ATTRIBUTE;
-      mods.add(LDAP_MOD_DELETE, lname, {});
-      break;
-    case DS_ADDITIONAL_VALUE:
-      if (!present) return ERR_NO_SUCH_ATTRIBUTE;
-      [[fallthrough]];
-    case DS_ADD_VALUE:
-      if (!texts.empty()) mods.add(LDAP_MOD_ADD, lname, texts);
-      break;
-    case DS_REMOVE_VALUE:
-      removes_values = true;
-      if (!texts.empty()) mods.add(LDAP_MOD_DELETE, lname, texts);
-      break;
-    case DS_OVERWRITE_VALUE:
-      if (def != nullptr && (def->flags & DS_SINGLE_VALUED_ATTR)) {
-        mods.add(LDAP_MOD_REPLACE, lname, texts);
-        break;
-      }
-      for (const std::string &t : texts)
-        if (!holds(t)) chosen.push_back(t);
-      if (!chosen.empty()) mods.add(LDAP_MOD_ADD, lname, chosen);
-      break;
-    case DS_CLEAR_ATTRIBUTE:
-      if (present) mods.add(LDAP_MOD_DELETE, lname, {});
-      break;
-    case DS_CLEAR_VALUE:
-      for (const std::string &t : texts)
-        if (holds(t)) chosen.push_back(t);
-      if (!chosen.empty()) mods.add(LDAP_MOD_DELETE, lname, chosen);
-      break;
-    default: return ERR_INVALID_REQUEST;
-    }
-    /* Later changes of the request see this one. */
-    if (a.change == DS_REMOVE_ATTRIBUTE || a.change == DS_CLEAR_ATTRIBUTE) held.erase(key);
-    else if (a.change == DS_ADD_ATTRIBUTE || a.change == DS_ADD_VALUE || a.change == DS_ADDITIONAL_VALUE ||
-             a.change == DS_OVERWRITE_VALUE)
-      for (const std::string &t : texts) held[key].push_back(equality_key(value_from_ldap(syn, t)));
-  }
-  if (mods.empty()) return 0;
-  LDAPMod **list = mods.finish();
-  NWDSCCODE st = run(op, [&](LDAP *ld) {
-    return exchange(ld, op.s.timeout,
-                    [&](int *id) { return ldap_modify_ext(ld, ldn.c_str(), list, nullptr, nullptr, id); });
-  }, false);
-  if (st == ERR_NO_SUCH_ATTRIBUTE && removes_values) return ERR_NO_SUCH_VALUE;
-  return st;
 }
 
 /* A name that must be one RDN; an inferred single type becomes `old`'s. */
