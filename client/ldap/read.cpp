@@ -79,7 +79,9 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
     Query q;
     q.base = ldn;
     q.scope = LDAP_SCOPE_BASE;
-    q.attrs = query_attrs(allAttrs != 0, wanted);
+    /* A read gives attributes only: none of the object's bookkeeping. */
+    if (allAttrs) q.attrs = {"*"};
+    else q.attrs = wanted.empty() ? std::vector<std::string>{"1.1"} : wanted;
     const bool names_only = infoType == DS_ATTRIBUTE_NAMES;
     q.names_only = names_only && names_only_request(allAttrs != 0, wanted);
     std::vector<RawEntry> found;
