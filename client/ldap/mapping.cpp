@@ -12,6 +12,8 @@
 
 #include <cstring>
 
+#include "ldap/session.h"
+
 namespace nwc::ldap {
 
 namespace {
@@ -216,6 +218,7 @@ NWDSCCODE ldap_status(int rc) {
   case LDAP_CONNECT_ERROR:
   case LDAP_TIMEOUT:
   case LDAP_TIMELIMIT_EXCEEDED: return ERR_NO_CONNECTION;
+  case kTlsHandshakeFailed: return ERR_INVALID_CERTIFICATE;
   default: return ERR_REMOTE_FAILURE;
   }
 }

@@ -28,7 +28,8 @@
  * notAllowedOnNonLeaf ERR_ENTRY_IS_NOT_LEAF, attributeOrValueExists
  * ERR_DUPLICATE_VALUE, busy ERR_DS_LOCKED, unavailable
  * ERR_UNREACHABLE_SERVER, a server down, unreachable or not answering in
- * time ERR_NO_CONNECTION; the full list is in mapping.cpp).  Nothing that
+ * time ERR_NO_CONNECTION, a failed TLS handshake ERR_INVALID_CERTIFICATE;
+ * the full list is in mapping.cpp).  Nothing that
  * the server refused maps to 0.
  */
 #ifndef NWC_LDAP_MAPPING_H

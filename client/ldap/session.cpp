@@ -77,6 +77,9 @@ int open_connection(const Settings &s, LDAP *&out) {
     int rc = ldap_start_tls_s(ld, nullptr, nullptr);
     if (rc != LDAP_SUCCESS) {
       ldap_unbind_ext_s(ld, nullptr, nullptr);
+      /* The server answered but the handshake failed: the certificate
+         does not chain to the CA file or names another host. */
+      if (rc == LDAP_CONNECT_ERROR) return kTlsHandshakeFailed;
       return is_connection_failure(rc) ? rc : LDAP_CONNECT_ERROR;
     }
   }
@@ -123,6 +126,8 @@ Expected<Settings> current_settings() {
   return s;
 }
 
+std::string Session::tls_key(const Settings &s) { return (s.starttls ? "1" : "0") + s.cafile; }
+
 Session::~Session() { drop(); }
 
 void Session::drop() {
@@ -148,12 +153,15 @@ int Session::connect(const Settings &s) {
     return rc;
   }
   ld_ = ld;
+  ld_tls_ = tls_key(s);
   return LDAP_SUCCESS;
 }
 
 int Session::run(const Settings &s, const std::function<int(LDAP *)> &op, bool resend) {
   std::lock_guard<std::mutex> g(lock_);
-  const bool had = ld_ != nullptr && !looks_closed(ld_);
+  /* A connection made under other TLS settings is not used: turning
+     StartTLS on must not leave requests going out in clear. */
+  const bool had = ld_ != nullptr && ld_tls_ == tls_key(s) && !looks_closed(ld_);
   if (!had) {
     if (int rc = connect(s)) return rc;
   }

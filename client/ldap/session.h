@@ -12,7 +12,10 @@
  *                           that does not answer in time is ERR_NO_CONNECTION)
  *   NWCLIENT_LDAP_STARTTLS  "1" / "yes" / "on": StartTLS before binding (the
  *                           call fails with ERR_NO_CONNECTION when the server
- *                           refuses it; nothing is sent in clear first)
+ *                           refuses it, with ERR_INVALID_CERTIFICATE when
+ *                           the handshake fails -- a certificate that does
+ *                           not chain to the CA file or names another host;
+ *                           nothing is sent in clear first)
  *   NWCLIENT_LDAP_CAFILE    the CA certificates that the server's
  *                           certificate must chain to (ldaps:// and StartTLS)
  *
@@ -29,6 +32,8 @@
  *  - No exchange waits past the timeout: requests are sent asynchronously
  *    and their results awaited with it; a request that times out is
  *    abandoned and the connection dropped.
+ *  - A connection is used only under the TLS settings it was made with;
+ *    when they change, the next call connects afresh under the new ones.
  *  - A connection found closed (the server went away between calls) is
  *    dropped and made again before the request is sent; a connection that
  *    fails under a request is dropped, so the next call connects afresh.
@@ -49,6 +54,10 @@ typedef struct ldap LDAP;
 typedef struct ldapmsg LDAPMessage;
 
 namespace nwc::ldap {
+
+/* The result code of a connection whose TLS handshake failed (outside
+   libldap's codes; ldap_status() gives ERR_INVALID_CERTIFICATE). */
+inline constexpr int kTlsHandshakeFailed = -1000;
 
 /* True when `store` (an NWCLIENT_STORE value) names an LDAP server. */
 bool is_ldap_url(const char *store);
@@ -91,8 +100,11 @@ private:
   int connect(const Settings &s);
   void drop();
 
+  static std::string tls_key(const Settings &s);
+
   std::mutex lock_;
   LDAP *ld_ = nullptr;
+  std::string ld_tls_; /* the TLS settings ld_ was made under */
   std::string server_, dn_, password_;
 };
 
