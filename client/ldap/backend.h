@@ -7,7 +7,8 @@
  * mapping in mapping.h, syntaxes and values in schema.h.
  *
  * The operations:
- *   NWDSRead                 a base search (DS_ATTRIBUTE_NAMES, _VALUES);
+ *   NWDSRead                 a base search (DS_ATTRIBUTE_NAMES, _VALUES,
+ *                            DS_VALUE_INFO, DS_ABBREVIATED_VALUE);
  *                            the result continues through an iteration when
  *                            it does not fit the buffer
  *   NWDSSearch               the filter buffer (or filter text) as an LDAP
@@ -46,9 +47,11 @@
  * Not carried by an LDAP server, refused with ERR_INVALID_REQUEST and
  * changing nothing: partitions and replicas, streams, schema changes
  * (NWDSDefineAttr, NWDSDefineClass, NWDSModifyClassDef, NWDSRemove*Def),
- * effective rights (NWDSGetEffectiveRights, DS_EFFECTIVE_PRIVILEGES reads),
- * security equivalences, backups and restores, ids (NWDSResolveName,
- * NWDSMapIDToName); read information types other than names and values.
+ * effective rights (NWDSGetEffectiveRights, DS_EFFECTIVE_PRIVILEGES reads
+ * and searches), security equivalences, backups and restores, ids
+ * (NWDSResolveName, NWDSMapIDToName).  Reads and searches give names,
+ * values, and values with their information (DS_VALUE_INFO with the
+ * entry's modifyTimestamp as each value's time, DS_ABBREVIATED_VALUE).
  */
 #ifndef NWC_LDAP_BACKEND_H
 #define NWC_LDAP_BACKEND_H

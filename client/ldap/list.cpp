@@ -98,7 +98,7 @@ NWDSCCODE subordinates(NWDSContextHandle context, const nstr8 *object, const Fil
     return st;
   for (const RawEntry &e : found) {
     ObjOut o;
-    if (describe(*op.schema, e, false, {}, false, false, o) && keeps(f, o)) out.push_back(std::move(o));
+    if (describe(*op.schema, e, false, {}, false, DS_ATTRIBUTE_NAMES, o) && keeps(f, o)) out.push_back(std::move(o));
   }
   return 0;
 }

@@ -10,11 +10,14 @@
  * iteration handle.  With searchAliases set the server dereferences the
  * aliases it meets while searching (and the base); without it, a base that
  * is an alias is dereferenced when the context has DCV_DEREF_ALIASES.
+ * DS_VALUE_INFO and DS_ABBREVIATED_VALUE give the values with their
+ * information (results.h).
  *
  * Status codes as the embedded engines give them where both can tell:
  * ERR_NO_SUCH_ENTRY for an entry or base that is not there, ERR_NO_SUCH_ATTRIBUTE
  * when none of the attributes a read names is present, ERR_INVALID_REQUEST
- * for an unknown scope, an information type this backend does not carry,
+ * for an unknown scope, an information type this backend does not carry
+ * (DS_EFFECTIVE_PRIVILEGES: the server's rights are not for reading),
  * or a compare request that is not one name and one value,
  * ERR_INSUFFICIENT_BUFFER when not one item fits, ERR_INVALID_ITERATION for
  * a handle that is not a live read or search of this backend and context.
@@ -64,7 +67,7 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = take<PendingAttrs>(DSV_READ, context, *iterationHandle, state)) return st;
   } else {
-    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return ERR_INVALID_REQUEST;
+    if (!carried_info_type(infoType)) return ERR_INVALID_REQUEST;
     std::vector<std::string> wanted;
     if (!allAttrs) {
       if (attrNames == nullptr) return ERR_NULL_POINTER;
@@ -79,9 +82,12 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
     Query q;
     q.base = ldn;
     q.scope = LDAP_SCOPE_BASE;
-    /* A read gives attributes only: none of the object's bookkeeping. */
+    /* A read gives attributes only: none of the object's bookkeeping but
+       what the values' information is made of. */
     if (allAttrs) q.attrs = {"*"};
     else q.attrs = wanted.empty() ? std::vector<std::string>{"1.1"} : wanted;
+    if (infoType == DS_VALUE_INFO || infoType == DS_ABBREVIATED_VALUE)
+      for (const char *b : {"structuralObjectClass", "modifyTimestamp"}) q.attrs.push_back(b);
     const bool names_only = infoType == DS_ATTRIBUTE_NAMES;
     q.names_only = names_only && names_only_request(allAttrs != 0, wanted);
     std::vector<RawEntry> found;
@@ -92,7 +98,7 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
       return st;
     if (found.empty()) return ERR_NO_SUCH_ENTRY;
     ObjOut o;
-    if (!describe(*op.schema, found[0], allAttrs != 0, wanted, true, !names_only, o))
+    if (!describe(*op.schema, found[0], allAttrs != 0, wanted, true, infoType, o))
       return ERR_INVALID_SERVER_RESPONSE;
     if (!allAttrs && !wanted.empty() && o.attrs.empty()) return ERR_NO_SUCH_ATTRIBUTE;
     auto fresh = std::make_unique<PendingAttrs>();
@@ -119,7 +125,7 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = take<PendingSearch>(DSV_SEARCH, context, *iterationHandle, state)) return st;
   } else {
-    if (infoType != DS_ATTRIBUTE_NAMES && infoType != DS_ATTRIBUTE_VALUES) return ERR_INVALID_REQUEST;
+    if (!carried_info_type(infoType)) return ERR_INVALID_REQUEST;
     if (scope != DS_SEARCH_ENTRY && scope != DS_SEARCH_SUBORDINATES && scope != DS_SEARCH_SUBTREE)
       return ERR_INVALID_REQUEST;
     const bool all = allAttrs != 0;
@@ -172,7 +178,7 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     fresh->searched = static_cast<nint32>(found.size());
     for (const RawEntry &e : found) {
       ObjOut o;
-      if (describe(*op.schema, e, all, wanted, !no_attrs, !names_only, o)) fresh->objs.push_back(std::move(o));
+      if (describe(*op.schema, e, all, wanted, !no_attrs, infoType, o)) fresh->objs.push_back(std::move(o));
     }
     state = std::move(fresh);
   }

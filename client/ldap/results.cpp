@@ -12,6 +12,7 @@
 #include "ldap/groups.h"
 #include "ldap/mapping.h"
 #include "ldap/schema.h"
+#include "value_info.h"
 
 namespace nwc::ldap {
 
@@ -54,8 +55,14 @@ bool names_only_request(bool all, const std::vector<std::string> &ldap_names) {
   return true;
 }
 
+size_t AttrOut::value_cost(size_t k) const {
+  return info.empty() ? nwc::value_cost(values[k]) : ResultWriter::value_info_cost(values[k]);
+}
+
 bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vector<std::string> &wanted,
-              bool with_attrs, bool with_values, ObjOut &o) {
+              bool with_attrs, nuint32 info_type, ObjOut &o) {
+  const bool with_values = info_type != DS_ATTRIBUTE_NAMES;
+  const bool with_info = info_type == DS_VALUE_INFO || info_type == DS_ABBREVIATED_VALUE;
   auto full = full_name_from_ldap(e.dn);
   if (!full) return false;
   o.full = *full;
@@ -76,6 +83,10 @@ bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vect
   }
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.base_class) + kNumberCost;
   if (!with_attrs) return true;
+  Rdn rdn;
+  if (with_info) {
+    if (auto dn = dn_from_ldap(e.dn); dn && !dn->rdns.empty()) rdn = dn->rdns.front();
+  }
   for (const RawAttr &a : e.attrs) {
     if (same(a.name, "userPassword")) continue; /* passwords never leave the server */
     const bool asked = listed(wanted, a.name);
@@ -95,8 +106,20 @@ bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vect
     if (with_values)
       for (const std::string &v : a.values) {
         if (member && v.empty()) continue;
-        out.values.push_back(encode_value(value_from_ldap(out.syntax, v)));
-        o.cost += value_cost(out.values.back());
+        const Value value = value_from_ldap(out.syntax, v);
+        out.values.push_back(encode_value(value));
+        if (with_info) {
+          ValueFlags f;
+          f.flags = kValuePresent;
+          const std::string key = equality_key(value);
+          for (const Ava &ava : rdn.avas)
+            if (ci_equal(ava.type, out.name) && equality_key(Value::text(out.syntax, ava.value)) == key)
+              f.flags |= kValueNaming;
+          if (same(a.name, "objectClass") && same(v, structural)) f.flags |= kValueBaseClass;
+          if (info_type == DS_VALUE_INFO) f.seconds = o.mtime;
+          out.info.push_back(f);
+        }
+        o.cost += out.value_cost(out.values.size() - 1);
       }
     o.attrs.push_back(std::move(out));
   }
@@ -121,7 +144,9 @@ NWDSCCODE fill_objects(PendingObjects &p, Buffer &buf, nuint32 verb, bool &more)
     for (const AttrOut &a : o.attrs) {
       if (!ok) break;
       ok = w.add_attr(a.name, p.names_only ? 0 : static_cast<nuint32>(a.values.size()), a.syntax);
-      for (const std::string &v : a.values) ok = ok && w.add_value(v, a.syntax);
+      for (size_t k = 0; k < a.values.size(); ++k)
+        ok = ok && (a.info.empty() ? w.add_value(a.values[k], a.syntax)
+                                   : w.add_value_info(a.values[k], a.syntax, a.info[k].flags, a.info[k].seconds, 0));
     }
     if (!ok) return ERR_SYSTEM_ERROR; /* the cost above is what these charge */
     ++given;
@@ -146,12 +171,16 @@ bool fill_attrs(PendingAttrs &r, Buffer &buf) {
       continue;
     }
     /* An attribute header goes in only with its first value. */
-    if (!w.fits(ResultWriter::attr_cost(a.name) + value_cost(a.values[a.next]))) break;
+    if (!w.fits(ResultWriter::attr_cost(a.name) + a.value_cost(a.next))) break;
     const size_t attr_at = w.next_index();
     w.add_attr(a.name, 0, a.syntax);
     ++given;
     nuint32 n = 0;
-    while (a.next < a.values.size() && w.add_value(a.values[a.next], a.syntax)) {
+    auto add = [&](size_t k) {
+      return a.info.empty() ? w.add_value(a.values[k], a.syntax)
+                            : w.add_value_info(a.values[k], a.syntax, a.info[k].flags, a.info[k].seconds, 0);
+    };
+    while (a.next < a.values.size() && add(a.next)) {
       ++a.next;
       ++n;
     }

@@ -28,11 +28,22 @@
 
 namespace nwc::ldap {
 
+/* The information a value carries under DS_VALUE_INFO / DS_ABBREVIATED_VALUE:
+   its flags (value_info.h: present, naming, base class) and, for
+   DS_VALUE_INFO, the entry's modification time (an LDAP server keeps no
+   time per value); replica and event are 0. */
+struct ValueFlags {
+  nuint32 flags = 0;
+  nuint32 seconds = 0;
+};
+
 struct AttrOut {
   std::string name;
   nuint32 syntax = 0;
   std::vector<std::string> values; /* encoded */
+  std::vector<ValueFlags> info;    /* one per value when the info type carries it */
   size_t next = 0;                 /* read: the first value not given yet */
+  size_t value_cost(size_t k) const;
 };
 
 struct ObjOut {
@@ -53,10 +64,19 @@ std::vector<std::string> query_attrs(bool all, const std::vector<std::string> &l
 bool names_only_request(bool all, const std::vector<std::string> &ldap_names);
 
 /* An entry as a result object; `all` gives every user attribute, else those
-   of `wanted` (LDAP names, any case) the entry has; `with_values` false
-   gives names only.  False when the server's DN does not parse. */
+   of `wanted` (LDAP names, any case) the entry has; `info_type`
+   DS_ATTRIBUTE_NAMES gives names only, DS_VALUE_INFO and
+   DS_ABBREVIATED_VALUE the values with their information.  False when the
+   server's DN does not parse. */
 bool describe(const Schema &schema, const RawEntry &e, bool all, const std::vector<std::string> &wanted,
-              bool with_attrs, bool with_values, ObjOut &out);
+              bool with_attrs, nuint32 info_type, ObjOut &out);
+/* The information types a read or search of this backend gives: names,
+   values, and values with their information; DS_EFFECTIVE_PRIVILEGES has no
+   LDAP carrier. */
+inline bool carried_info_type(nuint32 info_type) {
+  return info_type == DS_ATTRIBUTE_NAMES || info_type == DS_ATTRIBUTE_VALUES || info_type == DS_VALUE_INFO ||
+         info_type == DS_ABBREVIATED_VALUE;
+}
 
 /* A search or listing under way: its objects and the next one to give. */
 struct PendingObjects : IterationState {
