@@ -121,28 +121,10 @@ TEST_F(ClientBackup, AnAbandonedRestoreInPartsAddsNothing) {
 TEST_F(ClientBackup, ValueInformationGivesFlagsAndTimes) {
   ASSERT_EQ(AddUser("CN=Cid"), 0);
   for (nuint32 info : {DS_VALUE_INFO, DS_ABBREVIATED_VALUE}) {
-    SCOPED_TRACE(info);
     pBuf_T out = Buf(nwc::NO_VERB);
     nint32 it = NO_MORE_ITERATIONS;
     ASSERT_EQ(NWDSRead(ctx, "CN=Cid", info, 1, nullptr, &it, out), 0);
-    std::map<std::string, std::vector<const nwc::Item *>> by_attr;
-    const nwc::Buffer &b = *nwc::buffer_of(out);
-    std::string attr;
-    for (const nwc::Item &item : b.items) {
-      if (item.tag == nwc::tag::ATTR) attr = item.name;
-      if (item.tag == nwc::tag::RESULT_VALUE) by_attr[attr].push_back(&item);
-    }
-    ASSERT_EQ(by_attr["CN"].size(), 1u);
-    EXPECT_EQ(by_attr["CN"][0]->number2, nwc::kValuePresent | nwc::kValueNaming);
-    nuint32 base = 0;
-    for (const nwc::Item *v : by_attr["Object Class"]) base += (v->number2 & nwc::kValueBaseClass) != 0;
-    EXPECT_EQ(base, 1u) << "one Object Class value is the base class";
-    ASSERT_EQ(by_attr["Surname"].size(), 1u);
-    EXPECT_EQ(by_attr["Surname"][0]->number2, nwc::kValuePresent);
-    if (info == DS_VALUE_INFO)
-      EXPECT_GT(by_attr["Surname"][0]->number3, 1600000000u) << "a modification time";
-    else
-      EXPECT_EQ(by_attr["Surname"][0]->number3, 0u) << "no time in the abbreviated form";
+    client_dir::ExpectUserValueInfo(out, info);
   }
 }
 

@@ -15,7 +15,9 @@
 #include "buffer.h"
 #include "client_env.h"
 #include "nwclient.h"
+#include "items.h"
 #include "records.h"
+#include "value_info.h"
 
 namespace client_dir {
 
@@ -143,6 +145,37 @@ protected:
   std::vector<pBuf_T> bufs;
   ScopedEnv no_faults{"NWCLIENT_FAULTS", nullptr};
 };
+
+// What a read or search under DS_VALUE_INFO or DS_ABBREVIATED_VALUE says of
+// a User's values in `out`: its CN names it, one Object Class value is its
+// base class, its Surname is only present; the Surname's time (0 under
+// DS_ABBREVIATED_VALUE), or 0 when the checks failed.
+inline nuint32 ExpectUserValueInfo(pBuf_T out, nuint32 info) {
+  SCOPED_TRACE(info == DS_VALUE_INFO ? "DS_VALUE_INFO" : "DS_ABBREVIATED_VALUE");
+  std::map<std::string, std::vector<const nwc::Item *>> by_attr;
+  std::string attr;
+  for (const nwc::Item &item : nwc::buffer_of(out)->items) {
+    if (item.tag == nwc::tag::ATTR) attr = item.name;
+    if (item.tag == nwc::tag::RESULT_VALUE) by_attr[attr].push_back(&item);
+  }
+  EXPECT_EQ(by_attr["CN"].size(), 1u);
+  if (by_attr["CN"].size() == 1) {
+    EXPECT_EQ(by_attr["CN"][0]->number2, nwc::kValuePresent | nwc::kValueNaming);
+  }
+  nuint32 base = 0;
+  for (const nwc::Item *v : by_attr["Object Class"]) base += (v->number2 & nwc::kValueBaseClass) != 0;
+  EXPECT_EQ(base, 1u) << "one Object Class value is the base class";
+  EXPECT_EQ(by_attr["Surname"].size(), 1u);
+  if (by_attr["Surname"].size() != 1) return 0;
+  EXPECT_EQ(by_attr["Surname"][0]->number2, nwc::kValuePresent);
+  const nuint32 seconds = by_attr["Surname"][0]->number3;
+  if (info == DS_VALUE_INFO) {
+    EXPECT_GT(seconds, 1600000000u) << "a modification time";
+  } else {
+    EXPECT_EQ(seconds, 0u) << "no time in the abbreviated form";
+  }
+  return seconds;
+}
 
 } // namespace client_dir
 

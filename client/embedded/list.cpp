@@ -264,17 +264,7 @@ NWDSCCODE list(NWDSContextHandle context, const nstr8 *object, const Filter &fil
     out.reset(DSV_LIST);
     return st;
   }
-  if (!more) {
-    *iterationHandle = NO_MORE_ITERATIONS;
-    return 0;
-  }
-  nint32 handle = NO_MORE_ITERATIONS;
-  if (NWDSCCODE st = open_iteration(DSV_LIST, context, std::move(state), handle)) {
-    out.reset(DSV_LIST);
-    return st;
-  }
-  *iterationHandle = handle;
-  return 0;
+  return keep_or_finish(DSV_LIST, context, std::move(state), more, iterationHandle, out);
 }
 
 } // namespace

@@ -272,17 +272,7 @@ NWDSCCODE list_partitions(NWDSContextHandle context, nint32 *iterationHandle,
     out.reset(DSV_LIST_PARTITIONS);
     return st;
   }
-  if (!more) {
-    *iterationHandle = NO_MORE_ITERATIONS;
-    return 0;
-  }
-  nint32 handle = NO_MORE_ITERATIONS;
-  if (NWDSCCODE st = open_iteration(DSV_LIST_PARTITIONS, context, std::move(state), handle)) {
-    out.reset(DSV_LIST_PARTITIONS);
-    return st;
-  }
-  *iterationHandle = handle;
-  return 0;
+  return keep_or_finish(DSV_LIST_PARTITIONS, context, std::move(state), more, iterationHandle, out);
 }
 
 NWDSCCODE repair_time_stamps(NWDSContextHandle context, const nstr8 *partitionRoot) {

@@ -233,17 +233,7 @@ NWDSCCODE read_defs(Kind k, NWDSContextHandle context, nuint32 infoType, nbool8 
     out.reset(verb);
     return st;
   }
-  if (!more) {
-    *iterationHandle = NO_MORE_ITERATIONS;
-    return 0;
-  }
-  nint32 handle = NO_MORE_ITERATIONS;
-  if (NWDSCCODE st = open_iteration(verb, context, std::move(state), handle)) {
-    out.reset(verb);
-    return st;
-  }
-  *iterationHandle = handle;
-  return 0;
+  return keep_or_finish(verb, context, std::move(state), more, iterationHandle, out);
 }
 
 } // namespace

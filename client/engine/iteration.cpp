@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 
+#include "buffer.h"
 #include "context.h"
 
 namespace nwc {
@@ -46,6 +47,21 @@ NWDSCCODE open_iteration(nuint32 verb, NWDSContextHandle context,
   t.next = (h == INT32_MAX) ? 0 : h + 1;
   t.live.emplace(h, Live{verb, context, std::move(state)});
   handle = h;
+  return 0;
+}
+
+NWDSCCODE keep_or_finish(nuint32 verb, NWDSContextHandle context, std::unique_ptr<IterationState> state,
+                         bool more, nint32 *iterationHandle, Buffer &out) {
+  if (!more) {
+    *iterationHandle = NO_MORE_ITERATIONS;
+    return 0;
+  }
+  nint32 handle = NO_MORE_ITERATIONS;
+  if (NWDSCCODE st = open_iteration(verb, context, std::move(state), handle)) {
+    out.reset(verb);
+    return st;
+  }
+  *iterationHandle = handle;
   return 0;
 }
 

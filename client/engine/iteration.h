@@ -47,6 +47,15 @@ NWDSCCODE take_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
    (NWCLIENT_STORE changed between the calls). */
 NWDSCCODE resume_iteration(nuint32 verb, NWDSContextHandle context, nint32 handle,
                            const std::string &store_path, std::unique_ptr<IterationState> &state);
+class Buffer;
+/* Ends one call of an operation that may go on: with `more`, `state` is
+   stored again and its handle written to *iterationHandle, else
+   *iterationHandle is NO_MORE_ITERATIONS.  When the state cannot be stored,
+   `out` is reset for `verb` (no part given without its handle) and the
+   status returned. */
+NWDSCCODE keep_or_finish(nuint32 verb, NWDSContextHandle context, std::unique_ptr<IterationState> state,
+                         bool more, nint32 *iterationHandle, Buffer &out);
+
 /* How many iterations are live (for tests). */
 size_t live_iteration_count();
 

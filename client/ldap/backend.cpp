@@ -45,8 +45,20 @@ NWDSCCODE resolve(const LOp &op, const char *name, Dn &dn, std::string &ldap_dn)
   return 0;
 }
 
+NWDSCCODE resolve_entry(const LOp &op, const char *name, Dn &dn, std::string &ldap_dn) {
+  if (NWDSCCODE st = resolve(op, name, dn, ldap_dn)) return st;
+  return dn.is_root() ? ERR_INVALID_REQUEST : 0;
+}
+
 NWDSCCODE run(LOp &op, const std::function<int(LDAP *)> &fn, bool resend) {
   return ldap_status(op.session->run(op.s, fn, resend));
+}
+
+NWDSCCODE search(LOp &op, const Query &q, std::vector<RawEntry> &found) {
+  return run(op, [&](LDAP *ld) {
+    found.clear();
+    return fetch(ld, op.s, q, found);
+  }, true);
 }
 
 } // namespace ldap

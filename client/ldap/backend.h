@@ -60,6 +60,7 @@
 #include <string>
 
 #include "context.h"
+#include "ldap/fetch.h"
 #include "ldap/schema.h"
 #include "ldap/session.h"
 #include "names/names.h"
@@ -78,8 +79,13 @@ struct LOp {
 NWDSCCODE begin(NWDSContextHandle context, LOp &op);
 /* A name resolved through the context, as a Dn and as an LDAP DN. */
 NWDSCCODE resolve(const LOp &op, const char *name, Dn &dn, std::string &ldap_dn);
+/* The same for an entry to change: [Root] is ERR_INVALID_REQUEST. */
+NWDSCCODE resolve_entry(const LOp &op, const char *name, Dn &dn, std::string &ldap_dn);
 /* Runs `fn` on the session; the published status of its result. */
 NWDSCCODE run(LOp &op, const std::function<int(LDAP *)> &fn, bool resend);
+/* Runs the search `q` on the session (sent again on a fresh connection when
+   the old one was lost under it); `found` holds what it gave. */
+NWDSCCODE search(LOp &op, const Query &q, std::vector<RawEntry> &found);
 
 /* ---- the engines (one file per concern) ------------------------------------- */
 NWDSCCODE read_entry(NWDSContextHandle, const nstr8 *, nuint32, nbool8, pBuf_T, nint32 *, pBuf_T);

@@ -91,11 +91,7 @@ NWDSCCODE subordinates(NWDSContextHandle context, const nstr8 *object, const Fil
   q.attrs = query_attrs(false, {});
   q.page_size = kPageSize;
   std::vector<RawEntry> found;
-  if (NWDSCCODE st = run(op, [&](LDAP *ld) {
-        found.clear();
-        return fetch(ld, op.s, q, found);
-      }, true))
-    return st;
+  if (NWDSCCODE st = search(op, q, found)) return st;
   for (const RawEntry &e : found) {
     ObjOut o;
     if (describe(*op.schema, e, false, {}, false, DS_ATTRIBUTE_NAMES, o) && keeps(f, o)) out.push_back(std::move(o));

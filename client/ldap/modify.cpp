@@ -181,11 +181,7 @@ NWDSCCODE read_held(LOp &op, const std::string &ldn, const std::vector<RequestAt
   for (const RequestAttr &a : attrs) q.attrs.push_back(attr_to_ldap(a.name));
   q.attrs.push_back("objectClass");
   std::vector<RawEntry> entries;
-  if (NWDSCCODE st = run(op, [&](LDAP *ld) {
-        entries.clear();
-        return fetch(ld, op.s, q, entries);
-      }, true))
-    return st;
+  if (NWDSCCODE st = search(op, q, entries)) return st;
   if (entries.empty()) return ERR_NO_SUCH_ENTRY;
   for (const RawAttr &a : entries[0].attrs) {
     if (strcasecmp(a.name.c_str(), "objectClass") == 0)
@@ -238,8 +234,7 @@ NWDSCCODE status_of(int rc, const Plan &p) {
 NWDSCCODE apply_modify(LOp &op, const char *name, const std::vector<RequestAttr> &attrs) {
   Dn dn;
   std::string ldn;
-  if (NWDSCCODE st = resolve(op, name, dn, ldn)) return st;
-  if (dn.is_root()) return ERR_INVALID_REQUEST;
+  if (NWDSCCODE st = resolve_entry(op, name, dn, ldn)) return st;
   {
     Plan blind;
     if (NWDSCCODE st = plan(op, attrs, {}, nullptr, blind)) return st;

@@ -91,11 +91,7 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
     const bool names_only = infoType == DS_ATTRIBUTE_NAMES;
     q.names_only = names_only && names_only_request(allAttrs != 0, wanted);
     std::vector<RawEntry> found;
-    if (NWDSCCODE st = run(op, [&](LDAP *ld) {
-          found.clear();
-          return fetch(ld, op.s, q, found);
-        }, true))
-      return st;
+    if (NWDSCCODE st = search(op, q, found)) return st;
     if (found.empty()) return ERR_NO_SUCH_ENTRY;
     ObjOut o;
     if (!describe(*op.schema, found[0], allAttrs != 0, wanted, true, infoType, o))
@@ -227,11 +223,7 @@ NWDSCCODE compare_value(NWDSContextHandle context, const nstr8 *object, pBuf_T b
     q.scope = LDAP_SCOPE_BASE;
     q.attrs = {attr};
     std::vector<RawEntry> found;
-    if (NWDSCCODE st2 = run(op, [&](LDAP *ld) {
-          found.clear();
-          return fetch(ld, op.s, q, found);
-        }, true))
-      return st2;
+    if (NWDSCCODE st2 = search(op, q, found)) return st2;
     const RawAttr *m = found.empty() ? nullptr : found[0].find(attr);
     bool real = false;
     if (m != nullptr)

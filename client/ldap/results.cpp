@@ -192,19 +192,4 @@ bool fill_attrs(PendingAttrs &r, Buffer &buf) {
   return given > 0 || r.next >= r.attrs.size();
 }
 
-NWDSCCODE keep_or_finish(nuint32 verb, NWDSContextHandle context, std::unique_ptr<IterationState> state,
-                         bool more, nint32 *iterationHandle, Buffer &out) {
-  if (!more) {
-    *iterationHandle = NO_MORE_ITERATIONS;
-    return 0;
-  }
-  nint32 handle = NO_MORE_ITERATIONS;
-  if (NWDSCCODE st = open_iteration(verb, context, std::move(state), handle)) {
-    out.reset(verb);
-    return st;
-  }
-  *iterationHandle = handle;
-  return 0;
-}
-
 } // namespace nwc::ldap

@@ -98,9 +98,6 @@ struct PendingAttrs : IterationState {
 /* Writes the next part of a read; false when not one attribute fits. */
 bool fill_attrs(PendingAttrs &p, Buffer &buf);
 
-/* Hands the rest of a pending result back through the handle, or ends it. */
-NWDSCCODE keep_or_finish(nuint32 verb, NWDSContextHandle context, std::unique_ptr<IterationState> state,
-                         bool more, nint32 *iterationHandle, Buffer &out);
 
 } // namespace nwc::ldap
 

@@ -157,8 +157,7 @@ NWDSCCODE check_classes(const Schema &schema, const Rdn &rdn, AddAttrs &by_attr,
 NWDSCCODE apply_add(LOp &op, const char *name, const std::vector<RequestAttr> &attrs) {
   Dn dn;
   std::string ldn;
-  if (NWDSCCODE st = resolve(op, name, dn, ldn)) return st;
-  if (dn.is_root()) return ERR_INVALID_REQUEST;
+  if (NWDSCCODE st = resolve_entry(op, name, dn, ldn)) return st;
   AddAttrs by_attr;
   std::vector<std::string> order;
   for (const RequestAttr &a : attrs) {
@@ -234,8 +233,7 @@ NWDSCCODE remove_object(NWDSContextHandle context, const nstr8 *object) {
   if (NWDSCCODE st = begin(context, op)) return st;
   Dn dn;
   std::string ldn;
-  if (NWDSCCODE st = resolve(op, object, dn, ldn)) return st;
-  if (dn.is_root()) return ERR_INVALID_REQUEST;
+  if (NWDSCCODE st = resolve_entry(op, object, dn, ldn)) return st;
   return run(op, [&](LDAP *ld) {
     return exchange(ld, op.s.timeout, [&](int *id) { return ldap_delete_ext(ld, ldn.c_str(), nullptr, nullptr, id); });
   }, false);
@@ -246,8 +244,7 @@ NWDSCCODE modify_rdn(NWDSContextHandle context, const nstr8 *objectName, const n
   if (NWDSCCODE st = begin(context, op)) return st;
   Dn dn;
   std::string ldn;
-  if (NWDSCCODE st = resolve(op, objectName, dn, ldn)) return st;
-  if (dn.is_root()) return ERR_INVALID_REQUEST;
+  if (NWDSCCODE st = resolve_entry(op, objectName, dn, ldn)) return st;
   Rdn rdn;
   if (NWDSCCODE st = new_rdn(newDN, dn.rdns.front(), rdn)) return st;
   return rename(op, ldn, rdn, nullptr, deleteOldRDN != 0);
