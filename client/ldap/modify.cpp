@@ -241,7 +241,9 @@ NWDSCCODE apply_modify(LOp &op, const char *name, const std::vector<RequestAttr>
     if (!blind.needs_read) {
       if (blind.mods.empty()) return 0;
       const int rc = send(op, ldn, blind);
-      if (rc != LDAP_ASSERTION_FAILED) return status_of(rc, blind);
+      /* An assertion found false, or a server without the control: the
+         entry is read and the request planned on what it holds. */
+      if (rc != LDAP_ASSERTION_FAILED && rc != LDAP_UNAVAILABLE_CRITICAL_EXTENSION) return status_of(rc, blind);
     }
   }
   HeldMap held;
