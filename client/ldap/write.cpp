@@ -4,17 +4,10 @@
  *
  * An add or modify sent in several buffers (`more` set) is gathered in an
  * iteration of DSV_ADD_ENTRY / DSV_MODIFY_ENTRY and sent as one request
- * when the call without `more` comes.  An add gives the entry its RDN's
- * values besides those asked for, as the embedded store does.  A modify
- * reads the attributes it changes first, so that the change types keep
- * their meaning (ADD_ATTRIBUTE on a present attribute is
- * ERR_ATTRIBUTE_ALREADY_EXISTS, REMOVE_ATTRIBUTE and ADDITIONAL_VALUE on an
- * absent one ERR_NO_SUCH_ATTRIBUTE, OVERWRITE_VALUE replaces a
- * single-valued attribute and adds to a multi-valued one unless held,
- * CLEAR_ATTRIBUTE and CLEAR_VALUE remove only what is there), then sends
- * every change as one modify request: the server applies all of it or
- * nothing.  A value to remove that the server does not hold is
- * ERR_NO_SUCH_VALUE.
+ * when the call without `more` comes (the modify itself: modify.cpp).  An
+ * add gives the entry its RDN's values besides those asked for, as the
+ * embedded store does, and checks what its classes ask before sending
+ * (check_classes below).
  *
  * Renames: a new RDN whose one type was only inferred takes the old RDN's
  * type; NWDSMoveObject and NWDSModifyDN into another parent send the new
