@@ -141,6 +141,12 @@ subtest 'scope, aliases and the base' => sub {
         users(sub { $_->{ou} <= 1 && $_->{surname} eq 'Smythe' }), 'an alias is followed into its subtree';
     is_deeply search(base => 'CN=ToOu1.OU=ou0', filter => $f),
         users(sub { $_->{ou} == 1 && $_->{surname} eq 'Smythe' }), 'an alias as the base is dereferenced';
+    Vorla::NWDSInitBuf($ctx, DSV_READ, $req);
+    Vorla::NWDSPutAttrName($ctx, $req, 'OU');
+    ok defined Vorla::NWDSRead($ctx, 'CN=ToOu1.OU=ou0', DS_ATTRIBUTE_VALUES, 0, $req, NO_MORE_ITERATIONS, $out),
+        'a read of the alias' or diag Vorla::GetLastErr();
+    my (undef, undef, $syntax) = Vorla::NWDSGetAttrName($ctx, $out);
+    is Vorla::NWDSGetAttrVal($ctx, $out, $syntax), 'ou1', 'reads the entry it stands for';
 };
 
 subtest 'malformed texts are refused' => sub {

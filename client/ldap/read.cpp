@@ -9,7 +9,8 @@
  * limit does not cut it -- and handed out part by part through the
  * iteration handle.  With searchAliases set the server dereferences the
  * aliases it meets while searching (and the base); without it, a base that
- * is an alias is dereferenced when the context has DCV_DEREF_ALIASES.
+ * is an alias is dereferenced when the context has DCV_DEREF_ALIASES, as is
+ * an alias that a read names.
  * DS_VALUE_INFO and DS_ABBREVIATED_VALUE give the values with their
  * information (results.h).
  *
@@ -82,6 +83,7 @@ NWDSCCODE read_entry(NWDSContextHandle context, const nstr8 *object, nuint32 inf
     Query q;
     q.base = ldn;
     q.scope = LDAP_SCOPE_BASE;
+    if (op.ctx.flags & DCV_DEREF_ALIASES) q.deref = LDAP_DEREF_FINDING; /* an alias reads as its entry */
     /* A read gives attributes only: none of the object's bookkeeping but
        what the values' information is made of. */
     if (allAttrs) q.attrs = {"*"};
