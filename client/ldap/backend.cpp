@@ -33,7 +33,7 @@ NWDSCCODE begin(NWDSContextHandle context, LOp &op) {
   auto s = current_settings();
   if (!s) return s.status();
   op.s = *s;
-  if (NWDSCCODE st = session_of(context, op.s, op.session)) return st;
+  op.session = session_of(op.ctx, op.s);
   return server_schema(context, op.s, op.schema);
 }
 

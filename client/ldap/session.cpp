@@ -182,16 +182,19 @@ int Session::run(const Settings &s, const std::function<int(LDAP *)> &op, bool r
 NWDSCCODE session_of(NWDSContextHandle context, const Settings &s, std::shared_ptr<Session> &out) {
   Context c;
   if (NWDSCCODE st = context_snapshot(context, c)) return st;
+  out = session_of(c, s);
+  return 0;
+}
+
+std::shared_ptr<Session> session_of(const Context &c, const Settings &s) {
   if (c.ldap_session && c.ldap_session->server() == s.server) {
-    out = c.ldap_session;
-    return 0;
+    return c.ldap_session;
   }
   Anonymous &a = anonymous();
   std::lock_guard<std::mutex> g(a.lock);
   auto &slot = a.by_server[s.server];
   if (!slot) slot = std::make_shared<Session>(s.server, "", "");
-  out = slot;
-  return 0;
+  return slot;
 }
 
 int await(LDAP *ld, int msgid, int timeout, LDAPMessage **res) {

@@ -51,6 +51,7 @@
 #include "nwclient.h"
 
 typedef struct ldap LDAP;
+namespace nwc { struct Context; }
 typedef struct ldapmsg LDAPMessage;
 
 namespace nwc::ldap {
@@ -112,6 +113,8 @@ private:
    the server).  A session bound on another server than `s` names (the
    store changed since the login) is not used: the anonymous one is. */
 NWDSCCODE session_of(NWDSContextHandle context, const Settings &s, std::shared_ptr<Session> &out);
+/* The same for a context already looked at. */
+std::shared_ptr<Session> session_of(const Context &context, const Settings &s);
 
 /* Waits for the result of request `msgid` (LDAP_TIMEOUT after `timeout`
    seconds, the request abandoned); on success `*res` holds all of it (for a
