@@ -43,7 +43,7 @@ std::string last_ident(const std::string &s) {
 // The function prototypes of nwclient.h, in order, with their parameter names.
 std::vector<Declared> header_functions() {
   std::filesystem::path h =
-      std::filesystem::path(__FILE__).parent_path() / ".." / "client" / "include" / "nwclient.h";
+      std::filesystem::path(VORLA_SOURCE_DIR) / "client" / "include" / "nwclient.h";
   std::ifstream in(h);
   std::string text, line;
   for (bool in_comment = false; std::getline(in, line);) {
