@@ -203,7 +203,7 @@ NWDSCCODE fill(const Op &op, PendingList &l, Buffer &buf, bool &more) {
   if (!parent_dn) return parent_dn.status() == ERR_NO_SUCH_ENTRY ? 0 : parent_dn.status();
   nuint32 given = 0;
   NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &rdn, NWDSCCODE &err) {
-    if (NWDSCCODE r = check_browse(op, e.id)) {
+    if (NWDSCCODE r = check_browse(op, e.id, e.parent)) {
       if (r == ERR_NO_SUCH_ENTRY) return true; /* not there for this identity */
       err = r;
       return false;
@@ -312,7 +312,7 @@ NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *object
   if (tx.status()) return tx.status();
   nint32 n = 0;
   if (NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &, NWDSCCODE &err) {
-        NWDSCCODE r = check_browse(op, e.id);
+        NWDSCCODE r = check_browse(op, e.id, e.parent);
         if (r == 0) ++n;
         else if (r != ERR_NO_SUCH_ENTRY) err = r;
         return r == 0 || r == ERR_NO_SUCH_ENTRY;

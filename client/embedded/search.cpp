@@ -142,7 +142,7 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   /* The values are read first: the rights take the entry's ACL from them. */
   std::optional<std::vector<Store::EncodedValue>> values;
   if (!s.no_attrs) {
-    auto v = store.encoded_values(id);
+    auto v = s.all_attrs ? store.encoded_values(id) : store.encoded_values(id, attrs_to_read(*op.schema, s.wanted));
     if (!v) return v.status() == ERR_NO_SUCH_ENTRY ? 0 : v.status();
     values = std::move(*v);
   }

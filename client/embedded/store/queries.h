@@ -9,6 +9,8 @@ namespace nwc::queries {
 inline constexpr const char* kEntryById =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE id = ?";
 inline constexpr const char* kChildByKey = "SELECT id FROM entries WHERE parent = ? AND rdn_key = ?";
+inline constexpr const char* kChildRowByKey =
+    "SELECT id, parent, rdn, class, flags FROM entries WHERE parent = ? AND rdn_key = ?";
 inline constexpr const char* kChildByValues =
     "SELECT id FROM entries WHERE parent = ? AND rdn_value_key = ? LIMIT 2";
 inline constexpr const char* kChildrenPage =
@@ -18,6 +20,10 @@ inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kValuesOfEntry =
     "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
+// Followed by the attribute's parameter number; a compound of these reads
+// some attributes of one entry (Store::encoded_values).
+inline constexpr const char* kValuesOfEntryAttr =
+    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?1 AND attr = ?";
 inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";
@@ -63,7 +69,7 @@ inline constexpr const char* kKeyedValues =
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
-inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildByValues,
+inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildRowByKey, kChildByValues,
                                            kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,

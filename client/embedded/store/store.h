@@ -55,11 +55,13 @@
 //     open transaction does not see later commits), after this connection
 //     changed the schema, or after a rollback.
 //   - find() keeps the names it resolved (and their ancestors) with their
-//     ids, and dn_of() the names of the containers it met (the entries it
-//     went up through, and one asked for that is a container).  The caches
-//     are dropped when another process commits anything
+//     rows, and dn_of() the names of the containers it met (the entries it
+//     went up through, and one asked for that is a container).  Each cache
+//     holds at most about kMaxCachedNames names, the recently used ones
+//     (names.cpp).  The caches are dropped when another process commits
+//     anything
 //     (PRAGMA data_version), when this connection removes or moves an entry
-//     and when any transaction or savepoint rolls back; a name resolved only
+//     or changes its flags, and when any transaction or savepoint rolls back; a name resolved only
 //     through inferred types is not kept, since a later sibling can change
 //     what it means.
 //
@@ -101,6 +103,17 @@ struct Entry {
   uint32_t flags = 0;         // DS_PARTITION_ROOT | DS_CONTAINER_ENTRY | DS_ALIAS_ENTRY
   int64_t ctime = 0;          // seconds since 1970
   int64_t mtime = 0;
+};
+
+// What finding an entry by name gives besides its id (and what the names
+// cache keeps of it): none of these change while the entry keeps its name,
+// but for flags, whose change empties the cache.
+struct EntryRow {
+  EntryId id = kNoEntry;
+  EntryId parent = kNoEntry;  // kNoEntry for [Root]
+  std::string rdn;
+  std::string cls;
+  uint32_t flags = 0;
 };
 
 struct StoredValue {
@@ -147,6 +160,7 @@ struct SeedConfig {
 };
 
 class Transaction;
+class StoreStmt;
 
 class Store {
  public:
@@ -193,6 +207,8 @@ class Store {
   // Walks the name from [Root]; an RDN whose types were inferred also
   // matches a single sibling with the same values under other types.
   Expected<EntryId> find(const Dn& dn);
+  // The same with the entry's row, taken from the names cache when kept.
+  Expected<EntryRow> locate(const Dn& dn);
   Expected<EntryId> child(EntryId parent, const Rdn& rdn);
   Expected<Entry> entry(EntryId id);
   Expected<Dn> dn_of(EntryId id);
@@ -232,6 +248,8 @@ class Store {
     int64_t mtime = 0;
   };
   Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
+  // The same for the attributes `attrs` (ids) only.
+  Expected<std::vector<EncodedValue>> encoded_values(EntryId id, const std::vector<int64_t>& attrs);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
   Status add_value(EntryId id, std::string_view attr, const Value& v);
   Status remove_value(EntryId id, std::string_view attr, const Value& v);  // ERR_NO_SUCH_VALUE
@@ -329,6 +347,7 @@ class Store {
 
  private:
   Status delete_attribute(EntryId id, std::string_view attr, bool must_exist);
+  Expected<std::vector<EncodedValue>> read_encoded(EntryId id, StoreStmt& q);
   friend class Transaction;
   friend class StoreStmt;
   Store() = default;
@@ -371,13 +390,49 @@ class Store {
   };
   // Every prepared form of one text (more than one while uses nest).
   std::unordered_map<std::string, std::vector<std::unique_ptr<Cached>>, SqlHash, std::equal_to<>> stmts_;
+  // A map that keeps about `cap` of its most recently used keys: two
+  // generations, the older one dropped whole when the newer fills up; a key
+  // found in the older one moves to the newer.
+  template <class K, class V, class H = std::hash<K>>
+  class Recent {
+   public:
+    explicit Recent(size_t cap) : half_(cap / 2 ? cap / 2 : 1) {}
+    const V* get(const K& k) {
+      if (auto it = now_.find(k); it != now_.end()) return &it->second;
+      auto it = old_.find(k);
+      if (it == old_.end()) return nullptr;
+      return put(k, std::move(it->second));
+    }
+    const V* put(const K& k, V v) {
+      if (now_.size() >= half_) {
+        old_ = std::move(now_);
+        now_.clear();
+      }
+      old_.erase(k);
+      return &now_.insert_or_assign(k, std::move(v)).first->second;
+    }
+    void clear() {
+      now_.clear();
+      old_.clear();
+    }
+    size_t size() const { return now_.size() + old_.size(); }
+
+   private:
+    size_t half_;
+    std::unordered_map<K, V, H> now_, old_;
+  };
+
+ public:
+  static constexpr size_t kMaxCachedNames = 100000;
+
+ private:
   struct NameCache {
     uint64_t other = 0;
-    std::unordered_map<std::string, EntryId> ids;  // dn_cache_key -> id
-    std::unordered_map<EntryId, Dn> dns;           // containers' names, by id
+    Recent<std::string, EntryRow> rows{kMaxCachedNames};  // dn_cache_key -> row
+    Recent<EntryId, Dn> dns{kMaxCachedNames};             // containers' names, by id
   } names_;
   void forget_names() {
-    names_.ids.clear();
+    names_.rows.clear();
     names_.dns.clear();
   }
   void check_names();  // drops the names when another process wrote
