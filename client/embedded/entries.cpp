@@ -218,9 +218,15 @@ NWDSCCODE apply_change(Op &op, EntryId id, const EntryRow &e, const ClassDef *cl
                     ch.change == DS_ADDITIONAL_VALUE || ch.change == DS_OVERWRITE_VALUE;
   if (adds && !(cls != nullptr ? s.allows(*cls, *a) : s.allows(e.cls, a->name)))
     return ERR_ILLEGAL_ATTRIBUTE;
-  auto present = st.has_attribute(id, a->name);
-  if (!present) return present.status();
-  const bool has_values = *present;
+  /* Whether the attribute has values: asked only by the changes that
+     depend on it. */
+  bool has_values = false;
+  if (ch.change == DS_ADD_ATTRIBUTE || ch.change == DS_ADDITIONAL_VALUE || ch.change == DS_REMOVE_ATTRIBUTE ||
+      ch.change == DS_CLEAR_ATTRIBUTE) {
+    auto present = st.has_attribute(id, a->name);
+    if (!present) return present.status();
+    has_values = *present;
+  }
   auto add_all = [&]() -> NWDSCCODE {
     for (const Value &v : ch.values)
       if (Status r = st.add_value(id, a->name, v)) return r;

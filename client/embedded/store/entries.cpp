@@ -37,6 +37,14 @@ Expected<Entry> Store::entry(EntryId id) {
   return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
 }
 
+Expected<Entry> Store::entry(EntryId id, uint32_t* subordinates) {
+  StoreStmt q(*this, queries::kEntryWithChildCount);
+  const int rc = q.bind(1, id).step();
+  if (rc != SQLITE_ROW) return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
+  *subordinates = static_cast<uint32_t>(q.i64(7));
+  return read_entry(q);
+}
+
 Expected<std::vector<Entry>> Store::children(EntryId parent, EntryId after, size_t limit) {
   StoreStmt q(*this, queries::kChildrenPage);
   const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
@@ -383,9 +391,9 @@ Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
-  if (Status st = insert_value(**sc, id, **a, v, false)) return st;
+  // The touch tells whether the entry exists; a failed insert undoes it.
   if (Status st = touch(id)) return st;
+  if (Status st = insert_value(**sc, id, **a, v, false)) return st;
   return tx.commit();
 }
 
@@ -396,13 +404,18 @@ Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
   Value n = v;
-  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return ERR_NO_SUCH_VALUE;
+  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) {
+    if (Status st = ensure_entry(id)) return st;
+    return ERR_NO_SUCH_VALUE;
+  }
   note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).bind_blob(3, equality_key(n)).run()) return st;
-  if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_VALUE;
+  if (sqlite3_changes(db_) == 0) {  // no such value, or no such entry
+    if (Status st = ensure_entry(id)) return st;
+    return ERR_NO_SUCH_VALUE;
+  }
   if (Status st = touch(id)) return st;
   return tx.commit();
 }
@@ -416,11 +429,11 @@ Status Store::delete_attribute(EntryId id, std::string_view attr, bool must_exis
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
   note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
-  if (sqlite3_changes(db_) == 0) {
+  if (sqlite3_changes(db_) == 0) {  // no values, or no such entry
+    if (Status st = ensure_entry(id)) return st;
     if (must_exist) return ERR_NO_SUCH_ATTRIBUTE;
   } else if (Status st = touch(id)) {
     return st;

@@ -8,6 +8,9 @@ namespace nwc::queries {
 
 inline constexpr const char* kEntryById =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE id = ?";
+inline constexpr const char* kEntryWithChildCount =
+    "SELECT id, parent, rdn, class, flags, ctime, mtime, (SELECT count(*) FROM entries c WHERE c.parent = e.id) "
+    "FROM entries e WHERE id = ?";
 inline constexpr const char* kChildByKey = "SELECT id FROM entries WHERE parent = ? AND rdn_key = ?";
 inline constexpr const char* kChildRowByKey =
     "SELECT id, parent, rdn, class, flags FROM entries WHERE parent = ? AND rdn_key = ?";
@@ -69,8 +72,8 @@ inline constexpr const char* kKeyedValues =
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
-inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildRowByKey, kChildByValues,
-                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
+inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kChildByValues,
+                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
                                            kSubtreePage,       kKeysOf, kKeyedValues,

@@ -211,6 +211,8 @@ class Store {
   Expected<EntryRow> locate(const Dn& dn);
   Expected<EntryId> child(EntryId parent, const Rdn& rdn);
   Expected<Entry> entry(EntryId id);
+  // The same with the number of its subordinates, in one statement.
+  Expected<Entry> entry(EntryId id, uint32_t* subordinates);
   Expected<Dn> dn_of(EntryId id);
   // Children with id > after, by id, at most limit of them.
   Expected<std::vector<Entry>> children(EntryId parent, EntryId after = kNoEntry,
