@@ -56,6 +56,18 @@ Expected<std::vector<Entry>> Store::children(EntryId parent, EntryId after, size
   return out;
 }
 
+Expected<std::vector<Entry>> Store::children_of_class(EntryId parent, const std::string& class_key, EntryId after,
+                                                      size_t limit) {
+  StoreStmt q(*this, queries::kChildrenOfClassPage);
+  const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
+  q.bind(1, class_key).bind(2, parent).bind(3, after).bind(4, lim);
+  std::vector<Entry> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back(read_entry(q));
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
 Expected<uint32_t> Store::child_count(EntryId parent) {
   StoreStmt q(*this, "SELECT count(*) FROM entries WHERE parent = ?");
   const int rc = q.bind(1, parent).step();

@@ -19,6 +19,9 @@ inline constexpr const char* kChildByValues =
 inline constexpr const char* kChildrenPage =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE parent = ? AND id > ? "
     "ORDER BY id LIMIT ?";
+inline constexpr const char* kChildrenOfClassPage =
+    "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE class_key = ? AND parent = ? AND id > ? "
+    "ORDER BY id LIMIT ?";
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kValuesOfEntry =
@@ -68,12 +71,12 @@ inline constexpr const char* kChildrenByValuePrefixOpen =
 inline constexpr const char* kChildrenWithPluralRdn =
     "SELECT id, rdn_value_key FROM entries WHERE parent = ?1 AND instr(rdn_value_key, '+') > 0";
 inline constexpr const char* kKeyedValues =
-    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
+    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ?";
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
 inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kChildByValues,
-                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
+                                           kChildrenPage,      kChildrenOfClassPage, kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
                                            kSubtreePage,       kKeysOf, kKeyedValues,

@@ -64,7 +64,9 @@ CREATE TABLE IF NOT EXISTS entries(
   UNIQUE(parent, rdn_key));
 CREATE INDEX IF NOT EXISTS entries_by_parent ON entries(parent, id);
 CREATE INDEX IF NOT EXISTS entries_by_value_key ON entries(parent, rdn_value_key);
-CREATE INDEX IF NOT EXISTS entries_by_class ON entries(class_key);
+-- By class, and within a class by parent: a listing of one container by
+-- class is one range of it.
+CREATE INDEX IF NOT EXISTS entries_by_class_parent ON entries(class_key, parent);
 -- The subordinates whose RDN has more than one part (or an escaped plus):
 -- few, and the ones a listing by a name's first letters must look at besides
 -- the range of entries_by_value_key.

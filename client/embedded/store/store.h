@@ -58,12 +58,11 @@
 //     rows, and dn_of() the names of the containers it met (the entries it
 //     went up through, and one asked for that is a container).  Each cache
 //     holds at most about kMaxCachedNames names, the recently used ones
-//     (names.cpp).  The caches are dropped when another process commits
-//     anything
-//     (PRAGMA data_version), when this connection removes or moves an entry
-//     or changes its flags, and when any transaction or savepoint rolls back; a name resolved only
-//     through inferred types is not kept, since a later sibling can change
-//     what it means.
+//     (recent.h).  The caches are dropped when another process commits
+//     anything (PRAGMA data_version), when this connection removes or moves
+//     an entry or changes its flags, and when any transaction or savepoint
+//     rolls back; a name resolved only through inferred types is not kept,
+//     since a later sibling can change what it means.
 //
 // Status codes: ERR_NO_SUCH_ENTRY, ERR_ENTRY_ALREADY_EXISTS,
 // ERR_NO_SUCH_ATTRIBUTE, ERR_NO_SUCH_CLASS, ERR_NO_SUCH_VALUE,
@@ -86,6 +85,7 @@
 #include "names/expected.h"
 #include "names/names.h"
 #include "schema/schema.h"
+#include "store/recent.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -217,6 +217,10 @@ class Store {
   // Children with id > after, by id, at most limit of them.
   Expected<std::vector<Entry>> children(EntryId parent, EntryId after = kNoEntry,
                                         size_t limit = std::numeric_limits<size_t>::max());
+  // The same for the children whose base class has the folded name
+  // `class_key`.
+  Expected<std::vector<Entry>> children_of_class(EntryId parent, const std::string& class_key, EntryId after,
+                                                 size_t limit);
   Expected<uint32_t> child_count(EntryId parent);
   // Adds an entry with its values in one transaction.  The RDN's values and
   // the Object Class lineage are added when missing; DS_CONTAINER_ENTRY is
@@ -310,7 +314,8 @@ class Store {
   // whether it holds one equal to `key`; whether it holds any.
   Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
   // The entry's values of one attribute, each with its equality key, in
-  // insertion order (nothing when the entry has none or does not exist).
+  // key order, straight from the index (nothing when the entry has none or
+  // does not exist).
   struct KeyedValue {
     Value value;
     std::string key;
@@ -392,42 +397,7 @@ class Store {
   };
   // Every prepared form of one text (more than one while uses nest).
   std::unordered_map<std::string, std::vector<std::unique_ptr<Cached>>, SqlHash, std::equal_to<>> stmts_;
-  // A map that keeps about `cap` of its most recently used keys: two
-  // generations, the older one dropped whole when the newer fills up; a key
-  // found in the older one moves to the newer.
-  template <class K, class V, class H = std::hash<K>>
-  class Recent {
-   public:
-    explicit Recent(size_t cap) : half_(cap / 2 ? cap / 2 : 1) {}
-    const V* get(const K& k) {
-      if (auto it = now_.find(k); it != now_.end()) return &it->second;
-      auto it = old_.find(k);
-      if (it == old_.end()) return nullptr;
-      return put(k, std::move(it->second));
-    }
-    const V* put(const K& k, V v) {
-      if (now_.size() >= half_) {
-        old_ = std::move(now_);
-        now_.clear();
-      }
-      old_.erase(k);
-      return &now_.insert_or_assign(k, std::move(v)).first->second;
-    }
-    void clear() {
-      now_.clear();
-      old_.clear();
-    }
-    size_t size() const { return now_.size() + old_.size(); }
-
-   private:
-    size_t half_;
-    std::unordered_map<K, V, H> now_, old_;
-  };
-
- public:
   static constexpr size_t kMaxCachedNames = 100000;
-
- private:
   struct NameCache {
     uint64_t other = 0;
     Recent<std::string, EntryRow> rows{kMaxCachedNames};  // dn_cache_key -> row
