@@ -369,7 +369,7 @@ Status Store::init(const SeedConfig& cfg) {
   // page that many changes touch is copied once, and the copies' two syncs
   // come eight times less often.
   if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY; "
-                      "PRAGMA wal_autocheckpoint=32768"))
+                      "PRAGMA wal_autocheckpoint=8192"))
     return s;
   // A page cache of 64 MiB and the file mapped into memory keep a lookup's
   // B-tree pages at hand as the tree grows, so finding an entry stays a few
