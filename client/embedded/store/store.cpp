@@ -261,12 +261,15 @@ Status run_cached(Store& store, std::string_view sql) {
 
 }  // namespace
 
+// A reader inside an open transaction already sees one state of the store
+// and has nothing to undo: it takes no savepoint.
 Transaction::Transaction(Store& store, Kind kind) : store_(store) {
   level_ = store_.tx_depth_;
   changes_ = sqlite3_total_changes64(store_.db_);
+  savepoint_ = level_ > 0 && kind == kWrite;
   if (level_ == 0)
     status_ = run_cached(store_, kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
-  else
+  else if (savepoint_)
     status_ = run_cached(store_, "SAVEPOINT sp" + std::to_string(level_));
   if (status_ == 0)
     ++store_.tx_depth_;
@@ -277,6 +280,7 @@ Transaction::Transaction(Store& store, Kind kind) : store_(store) {
 Transaction::~Transaction() {
   if (done_) return;
   --store_.tx_depth_;
+  if (level_ > 0 && !savepoint_) return;
   if (sqlite3_total_changes64(store_.db_) != changes_) store_.rolled_back();
   if (level_ == 0) {
     run_cached(store_, "ROLLBACK");
@@ -290,7 +294,9 @@ Transaction::~Transaction() {
 
 Status Transaction::commit() {
   if (done_) return status_ ? status_ : ERR_INVALID_REQUEST;
-  Status s = level_ == 0 ? run_cached(store_, "COMMIT") : run_cached(store_, "RELEASE sp" + std::to_string(level_));
+  Status s = level_ == 0   ? run_cached(store_, "COMMIT")
+             : savepoint_ ? run_cached(store_, "RELEASE sp" + std::to_string(level_))
+                          : 0;
   if (s != 0) return s;  // still open: the destructor rolls back
   done_ = true;
   --store_.tx_depth_;

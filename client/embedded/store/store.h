@@ -411,8 +411,8 @@ class Store {
 };
 
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
-// when none is open, a savepoint inside an open one.  Rolled back on
-// destruction unless committed.
+// when none is open, a savepoint for a writer inside an open one (a reader
+// there just joins it).  Rolled back on destruction unless committed.
 class Transaction {
  public:
   enum Kind { kRead, kWrite };
@@ -427,6 +427,7 @@ class Transaction {
   Store& store_;
   int level_ = 0;
   int64_t changes_ = 0;  // the connection's total changes at the start
+  bool savepoint_ = false;  // nested and taken as a savepoint
   Status status_ = 0;
   bool done_ = false;
 };
