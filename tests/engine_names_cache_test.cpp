@@ -74,3 +74,36 @@ TEST(EngineNamesCache, SeesAnotherProcessRenameAndRemoval) {
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
 }
+
+// Bounded to about its capacity, the cache drops the names least recently
+// used, never one in use, and never gives a value other than the last put.
+TEST(EngineNamesCache, KeepsTheRecentlyUsedWithinItsBound) {
+  Recent<int, int> r(4);  // two generations of two
+  r.put(1, 10);
+  r.put(2, 20);
+  r.put(3, 30);  // 1 and 2 become the older generation
+  ASSERT_NE(r.get(1), nullptr);
+  EXPECT_EQ(*r.get(1), 10);  // used: moves to the newer one
+  r.put(2, 21);              // a key put again holds its new value only
+  r.put(4, 40);              // 2 and 4 fill the newer generation, 3 and 1 the older
+  r.put(5, 50);              // and 5 starts another: 3 and 1 go
+  EXPECT_EQ(r.get(3), nullptr);
+  EXPECT_EQ(r.get(1), nullptr);
+  ASSERT_NE(r.get(2), nullptr);
+  EXPECT_EQ(*r.get(2), 21);
+  EXPECT_LE(r.size(), 4u);
+}
+
+// A name found again after its entry's flags changed tells the new flags.
+TEST(EngineNamesCache, FlagsChangeIsSeenThroughTheCache) {
+  auto opened = Store::open(":memory:", SeedConfig{});
+  ASSERT_TRUE(opened.ok());
+  Store& s = **opened;
+  auto org = s.locate(*parse_dn("O=Example"));
+  ASSERT_TRUE(org.ok());
+  ASSERT_EQ(s.set_entry_flags(org->id, org->flags | DS_ALIAS_ENTRY), 0);
+  auto again = s.locate(*parse_dn("O=Example"));
+  ASSERT_TRUE(again.ok());
+  EXPECT_EQ(again->id, org->id);
+  EXPECT_NE(again->flags & DS_ALIAS_ENTRY, 0u);
+}

@@ -11,6 +11,10 @@ bool is_alias(const Schema &schema, const Entry &e) {
   return (e.flags & DS_ALIAS_ENTRY) != 0 || schema.is_a(e.cls, "Alias");
 }
 
+bool is_alias(const Schema &schema, const EntryRow &e) {
+  return (e.flags & DS_ALIAS_ENTRY) != 0 || schema.is_a(e.cls, "Alias");
+}
+
 Expected<EntryId> aliased_entry(Store &store, EntryId alias) {
   auto vals = store.values(alias, "Aliased Object Name");
   if (!vals) return fail(vals.status());
@@ -25,46 +29,62 @@ Expected<EntryId> aliased_entry(Store &store, EntryId alias) {
 
 namespace {
 
-/* Follows `id` while it is an alias. */
-NWDSCCODE follow(const Op &op, EntryId &id, int &hops) {
-  for (;;) {
-    auto e = op.store->entry(id);
-    if (!e) return e.status();
-    if (!is_alias(*op.schema, *e)) return 0;
+EntryRow row_of(const Entry &e) { return EntryRow{e.id, e.parent, e.rdn, e.cls, e.flags}; }
+
+/* Follows `row` while it is an alias. */
+NWDSCCODE follow(const Op &op, EntryRow &row, int &hops) {
+  while (is_alias(*op.schema, row)) {
     if (++hops > kMaxAliasHops) return ERR_ALIAS_OF_AN_ALIAS;
-    auto target = aliased_entry(*op.store, id);
+    auto target = aliased_entry(*op.store, row.id);
     if (!target) return target.status();
-    id = *target;
+    auto e = op.store->entry(*target);
+    if (!e) return e.status();
+    row = row_of(*e);
   }
+  return 0;
 }
 
 } // namespace
 
-NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryId &id) {
+NWDSCCODE locate_dn(const Op &op, const Dn &dn, Leaf leaf, EntryRow &row) {
   Store &store = *op.store;
   const bool deref = (op.ctx.flags & DCV_DEREF_ALIASES) != 0;
-  auto found = store.find(dn);
+  auto found = store.locate(dn);
   int hops = 0;
   if (found) {
-    id = *found;
-    if (NWDSCCODE st = check_browse(op, id)) return st;
-    if (!deref || leaf != Leaf::follow) return 0;
-    if (NWDSCCODE st = follow(op, id, hops)) return st;
-    return id == *found ? 0 : check_browse(op, id);
+    row = std::move(*found);
+    if (!deref || leaf != Leaf::follow || !is_alias(*op.schema, row)) return 0;
+    /* The alias itself must be one the identity may browse. */
+    if (NWDSCCODE st = check_browse(op, row.id, row.parent)) return st;
+    return follow(op, row, hops);
   }
   if (found.status() != ERR_NO_SUCH_ENTRY || !deref) return found.status();
   /* Walked from [Root] down, an alias among the containers is followed. */
-  EntryId cur = store.root_id();
+  auto root = store.entry(store.root_id());
+  if (!root) return root.status();
+  row = row_of(*root);
   for (size_t i = dn.depth(); i-- > 0;) {
-    if (NWDSCCODE st = follow(op, cur, hops)) return st;
-    auto next = store.child(cur, dn.rdns[i]);
+    if (NWDSCCODE st = follow(op, row, hops)) return st;
+    auto next = store.child(row.id, dn.rdns[i]);
     if (!next) return next.status();
-    cur = *next;
+    auto e = store.entry(*next);
+    if (!e) return e.status();
+    row = row_of(*e);
   }
   if (leaf == Leaf::follow)
-    if (NWDSCCODE st = follow(op, cur, hops)) return st;
-  if (NWDSCCODE st = check_browse(op, cur)) return st;
-  id = cur;
+    if (NWDSCCODE st = follow(op, row, hops)) return st;
+  return 0;
+}
+
+NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryRow &row) {
+  if (NWDSCCODE st = locate_dn(op, dn, leaf, row)) return st;
+  return check_browse(op, row.id, row.parent);
+}
+
+NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryId &id) {
+  EntryRow row;
+  if (NWDSCCODE st = find_dn(op, dn, leaf, row)) return st;
+  id = row.id;
   return 0;
 }
 

@@ -33,9 +33,16 @@ inline constexpr int kMaxAliasHops = 8;
 enum class Leaf { follow, itself };
 
 bool is_alias(const Schema &schema, const Entry &e);
+bool is_alias(const Schema &schema, const EntryRow &e);
 /* The entry the alias `alias` names (ERR_NO_SUCH_ENTRY when none exists). */
 Expected<EntryId> aliased_entry(Store &store, EntryId alias);
-/* The entry `dn` names under the context's alias rule. */
+/* The entry `dn` names under the context's alias rule, with its row.  The
+   browse right on the entry reached is left to the caller, who may have
+   read the entry's values by then (check_browse); an alias passed on the
+   way is checked here. */
+NWDSCCODE locate_dn(const Op &op, const Dn &dn, Leaf leaf, EntryRow &row);
+/* The same with the browse right on the entry reached checked. */
+NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryRow &row);
 NWDSCCODE find_dn(const Op &op, const Dn &dn, Leaf leaf, EntryId &id);
 /* The same for a name as the caller gave it. */
 NWDSCCODE find_name(const Op &op, const char *name, Leaf leaf, EntryId &id);

@@ -26,6 +26,7 @@
  */
 #include "entries.h"
 
+#include <algorithm>
 #include <map>
 
 #include "aliases.h"
@@ -113,12 +114,10 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   auto dn = resolve(op, objectName);
   if (!dn) return dn.status();
   if (dn->is_root()) return ERR_CANT_ADD_ROOT;
-  EntryId parent_id = kNoEntry;
-  if (NWDSCCODE st = find_dn(op, dn->parent(), Leaf::follow, parent_id)) return st;
-  const EntryId *parent = &parent_id;
+  EntryRow parent_entry;
+  if (NWDSCCODE st = find_dn(op, dn->parent(), Leaf::follow, parent_entry)) return st;
+  const EntryId *parent = &parent_entry.id;
   if (NWDSCCODE st = check_entry(op, *parent, DS_ENTRY_ADD)) return st;
-  auto parent_entry = op.store->entry(*parent);
-  if (!parent_entry) return parent_entry.status();
 
   /* The request's values by attribute, in request order. */
   std::vector<std::pair<const AttrDef *, std::vector<Value>>> by_attr;
@@ -136,7 +135,7 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
     if (a == object_class) classes = values;
   std::string cls;
   if (NWDSCCODE st = base_class_of(s, classes, cls)) return st;
-  if (!s.may_contain(parent_entry->cls, cls)) return ERR_ILLEGAL_CONTAINMENT;
+  if (!s.may_contain(parent_entry.cls, cls)) return ERR_ILLEGAL_CONTAINMENT;
   const ClassDef *cdef = s.class_def(cls);
   if (cdef == nullptr) return ERR_NO_SUCH_CLASS;
 
@@ -204,7 +203,7 @@ NWDSCCODE apply_add(Op &op, const char *objectName, const std::vector<RequestAtt
   return id ? 0 : id.status();
 }
 
-NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, const Rdn &rdn,
+NWDSCCODE apply_change(Op &op, EntryId id, const EntryRow &e, const ClassDef *cls, const Rdn &rdn,
                        const RequestAttr &ch) {
   const Schema &s = *op.schema;
   Store &st = *op.store;
@@ -219,9 +218,15 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, 
                     ch.change == DS_ADDITIONAL_VALUE || ch.change == DS_OVERWRITE_VALUE;
   if (adds && !(cls != nullptr ? s.allows(*cls, *a) : s.allows(e.cls, a->name)))
     return ERR_ILLEGAL_ATTRIBUTE;
-  auto present = st.has_attribute(id, a->name);
-  if (!present) return present.status();
-  const bool has_values = *present;
+  /* Whether the attribute has values: asked only by the changes that
+     depend on it. */
+  bool has_values = false;
+  if (ch.change == DS_ADD_ATTRIBUTE || ch.change == DS_ADDITIONAL_VALUE || ch.change == DS_REMOVE_ATTRIBUTE ||
+      ch.change == DS_CLEAR_ATTRIBUTE) {
+    auto present = st.has_attribute(id, a->name);
+    if (!present) return present.status();
+    has_values = *present;
+  }
   auto add_all = [&]() -> NWDSCCODE {
     for (const Value &v : ch.values)
       if (Status r = st.add_value(id, a->name, v)) return r;
@@ -269,11 +274,12 @@ NWDSCCODE apply_change(Op &op, EntryId id, const Entry &e, const ClassDef *cls, 
 }
 
 NWDSCCODE apply_modify(Op &op, const char *objectName, const std::vector<RequestAttr> &changes) {
-  EntryId found = kNoEntry;
-  if (NWDSCCODE st = find_name(op, objectName, Leaf::follow, found)) return st;
-  const EntryId *id = &found;
-  auto e = op.store->entry(*id);
-  if (!e) return e.status();
+  auto dn = resolve(op, objectName);
+  if (!dn) return dn.status();
+  EntryRow found;
+  if (NWDSCCODE st = find_dn(op, *dn, Leaf::follow, found)) return st;
+  const EntryId *id = &found.id;
+  const EntryRow *e = &found;
   Rdn rdn;
   if (*id != op.store->root_id()) {
     auto r = parse_rdn(e->rdn);
@@ -337,6 +343,16 @@ Expected<Dn> resolve(const Op &op, const char *name) {
 
 NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
   return find_name(op, name, Leaf::follow, id);
+}
+
+std::vector<int64_t> attrs_to_read(const Schema &schema, const std::vector<std::string> &names) {
+  std::vector<int64_t> out;
+  auto add = [&](const AttrDef *a) {
+    if (a != nullptr && std::find(out.begin(), out.end(), a->id) == out.end()) out.push_back(a->id);
+  };
+  for (const std::string &n : names) add(schema.attribute(n));
+  add(schema.attribute("ACL"));
+  return out;
 }
 
 NWDSCCODE request_attrs(pBuf_T buf, nuint32 verb, std::vector<RequestAttr> &out) {

@@ -39,8 +39,9 @@
  * keeps every subordinate.  NWDSListContainers keeps the subordinates that
  * are containers.  A name whose literal start (before any `*`) holds no
  * `=`, dot, plus, backslash or blank is answered from the child index (the
- * subordinates whose names begin so, and those with multi-part RDNs); any
- * other filter walks the container.
+ * subordinates whose names begin so, and those with multi-part RDNs); a
+ * class name alone from the index of classes by parent; any other filter
+ * walks the container.
  *
  * Status codes: ERR_BAD_CONTEXT; ERR_NO_SUCH_ENTRY for a missing container;
  * ERR_INVALID_ITERATION for a handle that is not a live listing of the
@@ -154,7 +155,8 @@ std::string index_prefix(const std::string &pattern) {
    that passes the filter, in id order, until it returns false.  l.after
    follows the subordinates looked at: on a false return it stays before
    the entry that was refused.  A name pattern with a literal start takes
-   its candidates from the child index; any other walks the container. */
+   its candidates from the child index, a class from the class index; any
+   other filter walks the container. */
 template <class Visit> NWDSCCODE walk(Store &store, PendingList &l, Visit visit) {
   if (const std::string prefix = index_prefix(l.filter.pattern); !prefix.empty()) {
     auto ids = store.children_by_value_prefix(l.parent, prefix);
@@ -175,8 +177,11 @@ template <class Visit> NWDSCCODE walk(Store &store, PendingList &l, Visit visit)
     }
     return 0;
   }
+  /* A class alone takes its candidates from the class index. */
+  const bool by_class = !l.filter.class_key.empty();
   for (;;) {
-    auto page = store.children(l.parent, l.after, kPage);
+    auto page = by_class ? store.children_of_class(l.parent, l.filter.class_key, l.after, kPage)
+                         : store.children(l.parent, l.after, kPage);
     if (!page) return page.status();
     for (const Entry &e : *page) {
       auto rdn = parse_rdn(e.rdn);
@@ -203,7 +208,7 @@ NWDSCCODE fill(const Op &op, PendingList &l, Buffer &buf, bool &more) {
   if (!parent_dn) return parent_dn.status() == ERR_NO_SUCH_ENTRY ? 0 : parent_dn.status();
   nuint32 given = 0;
   NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &rdn, NWDSCCODE &err) {
-    if (NWDSCCODE r = check_browse(op, e.id)) {
+    if (NWDSCCODE r = check_browse(op, e.id, e.parent)) {
       if (r == ERR_NO_SUCH_ENTRY) return true; /* not there for this identity */
       err = r;
       return false;
@@ -302,7 +307,7 @@ NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *object
   if (tx.status()) return tx.status();
   nint32 n = 0;
   if (NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &, NWDSCCODE &err) {
-        NWDSCCODE r = check_browse(op, e.id);
+        NWDSCCODE r = check_browse(op, e.id, e.parent);
         if (r == 0) ++n;
         else if (r != ERR_NO_SUCH_ENTRY) err = r;
         return r == 0 || r == ERR_NO_SUCH_ENTRY;

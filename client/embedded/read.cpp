@@ -26,6 +26,7 @@
  * information: a result of no attributes.  A name ending at an alias reads
  * the aliased entry when the context dereferences aliases.
  */
+#include "aliases.h"
 #include "call.h"
 #include "entries.h"
 #include "items.h"
@@ -63,14 +64,16 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
   }
   Op op;
   if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
-  EntryId id = kNoEntry;
-  if (NWDSCCODE st = find_entry(op, object, id)) return st;
-  Privileges rights;
-  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights)) return st;
+  auto dn = resolve(op, object);
+  if (!dn) return dn.status();
+  EntryRow found;
+  if (NWDSCCODE st = locate_dn(op, *dn, Leaf::follow, found)) return st;
+  const EntryId id = found.id;
   out.info_type = infoType;
-  if (none) return 0;
+  if (none) return check_browse(op, id, found.parent);
   /* The stored encoding is the one a result carries; value information
-     needs the stored values' rows and times as well. */
+     needs the stored values' rows and times as well.  The values are read
+     before the rights, which take the entry's ACL from them. */
   const bool with_info = carries_value_info(infoType);
   std::vector<EncodedValue> plain;
   std::vector<StoredValue> rows;
@@ -87,10 +90,15 @@ NWDSCCODE snapshot(NWDSContextHandle context, const nstr8 *object, nuint32 infoT
     if (id != op.store->root_id())
       if (auto r = parse_rdn(entry.rdn)) rdn = std::move(*r);
   } else {
-    auto ev = op.store->encoded_values(id);
+    auto ev = allAttrs ? op.store->encoded_values(id)
+                       : op.store->encoded_values(id, attrs_to_read(*op.schema, wanted));
     if (!ev) return ev.status();
     plain = std::move(*ev);
   }
+  Privileges rights;
+  const KnownEntry known{&plain, true, found.parent};
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), id, rights, &known)) return st;
+  if (!(rights.entry & DS_ENTRY_BROWSE)) return ERR_NO_SUCH_ENTRY;
   const bool privileges = infoType == DS_EFFECTIVE_PRIVILEGES;
   const nuint32 needed = infoType == DS_ATTRIBUTE_NAMES ? DS_ATTR_COMPARE : DS_ATTR_READ;
   const AttrDef *last = nullptr;

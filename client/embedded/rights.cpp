@@ -317,6 +317,13 @@ NWDSCCODE check_browse(const Op &op, EntryId object) {
   return (p.entry & DS_ENTRY_BROWSE) ? 0 : ERR_NO_SUCH_ENTRY;
 }
 
+NWDSCCODE check_browse(const Op &op, EntryId object, EntryId parent) {
+  const KnownEntry known{nullptr, true, parent};
+  Privileges p;
+  if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p, &known)) return st;
+  return (p.entry & DS_ENTRY_BROWSE) ? 0 : ERR_NO_SUCH_ENTRY;
+}
+
 NWDSCCODE check_entry(const Op &op, EntryId object, nuint32 rights) {
   Privileges p;
   if (NWDSCCODE st = effective_rights(*op.store, identity_of(op), object, p)) return st;

@@ -97,8 +97,10 @@ NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privilege
                            const KnownEntry *known = nullptr);
 
 /* ---- the checks of the engines: 0, or the status to fail with ----------- */
-/* ERR_NO_SUCH_ENTRY when the context's identity may not browse `object`. */
+/* ERR_NO_SUCH_ENTRY when the context's identity may not browse `object`
+   (whose parent, when the caller knows it, is `parent`). */
 NWDSCCODE check_browse(const Op &op, EntryId object);
+NWDSCCODE check_browse(const Op &op, EntryId object, EntryId parent);
 /* ERR_NO_ACCESS unless the identity holds every entry right in `rights`. */
 NWDSCCODE check_entry(const Op &op, EntryId object, nuint32 rights);
 /* ERR_NO_ACCESS unless the identity holds every right of `rights` on `attr`. */

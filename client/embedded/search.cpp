@@ -135,14 +135,15 @@ Expected<std::string> full_name(Store &store, const Entry &e) {
 NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &o, bool &exists) {
   Store &store = *op.store;
   exists = false;
-  auto e = store.entry(id);
+  uint32_t subordinates = 0;
+  auto e = store.entry(id, &subordinates);
   if (!e) return e.status() == ERR_NO_SUCH_ENTRY ? 0 : e.status();
   auto full = full_name(store, *e);
   if (!full) return full.status() == ERR_NO_SUCH_ENTRY ? 0 : full.status();
   /* The values are read first: the rights take the entry's ACL from them. */
   std::optional<std::vector<Store::EncodedValue>> values;
   if (!s.no_attrs) {
-    auto v = store.encoded_values(id);
+    auto v = s.all_attrs ? store.encoded_values(id) : store.encoded_values(id, attrs_to_read(*op.schema, s.wanted));
     if (!v) return v.status() == ERR_NO_SUCH_ENTRY ? 0 : v.status();
     values = std::move(*v);
   }
@@ -154,13 +155,11 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &
   if (!(rights.entry & DS_ENTRY_BROWSE)) return 0;
   for (const std::string &c : s.compared)
     if (!(rights.attr(c) & DS_ATTR_COMPARE)) return 0;
-  auto subs = store.child_count(id);
-  if (!subs) return subs.status();
   o.entry = std::move(*e);
   o.full = std::move(*full);
   o.flags = o.entry.flags & (DS_ALIAS_ENTRY | DS_PARTITION_ROOT | DS_CONTAINER_ENTRY);
   if (op.schema->is_a(o.entry.cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
-  o.subordinates = *subs;
+  o.subordinates = subordinates;
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.entry.cls) + kNumberCost;
   if (!values) {
     exists = true;

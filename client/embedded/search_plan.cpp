@@ -77,13 +77,11 @@ NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &ou
   Expected<Dn> dn = (name == nullptr || *name == '\0') ? parse_name_context(op.ctx.name_context)
                                                         : resolve(op, name);
   if (!dn) return dn.status();
-  auto base = op.store->find(*dn);
+  auto base = op.store->locate(*dn);
   if (!base) return base.status();
-  out = *base;
+  out = base->id;
   if (!aliases && !(op.ctx.flags & DCV_DEREF_ALIASES)) return 0;
-  auto e = op.store->entry(out);
-  if (!e) return e.status();
-  if ((e->flags & DS_ALIAS_ENTRY) || op.schema->is_a(e->cls, "Alias")) {
+  if ((base->flags & DS_ALIAS_ENTRY) || op.schema->is_a(base->cls, "Alias")) {
     auto target = alias_target(*op.store, out);
     if (!target) return target.status();
     if (*target == kNoEntry) return ERR_NO_SUCH_ENTRY;

@@ -26,6 +26,7 @@ constexpr const char* kIndexes = R"SQL(
 CREATE UNIQUE INDEX IF NOT EXISTS entries_by_path ON entries(path);
 CREATE INDEX IF NOT EXISTS values_by_attr_key_entry ON attr_values(attr, value_key, entry);
 DROP INDEX IF EXISTS values_by_attr_key;
+DROP INDEX IF EXISTS entries_by_class;
 )SQL";
 
 }  // namespace

@@ -21,10 +21,6 @@ Entry read_entry(StoreStmt& q) {
   return e;
 }
 
-bool has_inferred_type(const Rdn& rdn) {
-  return std::any_of(rdn.avas.begin(), rdn.avas.end(), [](const Ava& a) { return a.inferred; });
-}
-
 }  // namespace
 
 Status Store::ensure_entry(EntryId id) {
@@ -34,67 +30,6 @@ Status Store::ensure_entry(EntryId id) {
   return rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc);
 }
 
-Expected<EntryId> Store::child(EntryId parent, const Rdn& rdn) {
-  {
-    StoreStmt q(*this, queries::kChildByKey);
-    const int rc = q.bind(1, parent).bind(2, rdn_key(rdn)).step();
-    if (rc == SQLITE_ROW) return q.i64(0);
-    if (rc != SQLITE_DONE) return fail(sql_status(rc));
-  }
-  if (!has_inferred_type(rdn)) return fail(ERR_NO_SUCH_ENTRY);
-  // Default typing guessed the type; accept one sibling with these values.
-  StoreStmt q(*this, queries::kChildByValues);
-  q.bind(1, parent).bind(2, rdn_value_key(rdn));
-  if (q.step() != SQLITE_ROW) return fail(ERR_NO_SUCH_ENTRY);
-  const EntryId id = q.i64(0);
-  if (q.step() == SQLITE_ROW) return fail(ERR_NO_SUCH_ENTRY);  // ambiguous
-  return id;
-}
-
-// The names cache is keyed by the rdn keys from [Root] down, each with its
-// length, so that no two names share a key.
-constexpr size_t kMaxCachedNames = 100000;
-
-void Store::check_names() {
-  if (const uint64_t other = other_writes(); other != names_.other) {
-    forget_names();
-    names_.other = other;
-  }
-  if (names_.ids.size() > kMaxCachedNames || names_.dns.size() > kMaxCachedNames) forget_names();
-}
-
-Expected<EntryId> Store::find(const Dn& dn) {
-  check_names();
-  EntryId id = root_;
-  std::string key;
-  bool keep = true;  // every part so far matched by its exact key
-  for (auto it = dn.rdns.rbegin(); it != dn.rdns.rend(); ++it) {
-    const std::string k = rdn_key(*it);
-    key += std::to_string(k.size());
-    key += ':';
-    key += k;
-    if (keep) {
-      if (auto hit = names_.ids.find(key); hit != names_.ids.end()) {
-        id = hit->second;
-        continue;
-      }
-    }
-    StoreStmt q(*this, queries::kChildByKey);
-    const int rc = q.bind(1, id).bind(2, k).step();
-    if (rc == SQLITE_ROW) {
-      id = q.i64(0);
-      if (keep) names_.ids.emplace(key, id);
-      continue;
-    }
-    if (rc != SQLITE_DONE) return fail(sql_status(rc));
-    auto c = child(id, *it);  // the lookup by inferred types
-    if (!c) return fail(c.status());
-    id = *c;
-    keep = false;
-  }
-  return id;
-}
-
 Expected<Entry> Store::entry(EntryId id) {
   StoreStmt q(*this, queries::kEntryById);
   const int rc = q.bind(1, id).step();
@@ -102,37 +37,30 @@ Expected<Entry> Store::entry(EntryId id) {
   return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
 }
 
-// Goes up from the entry until a container whose name is kept; the
-// containers passed on the way are kept with their names.
-Expected<Dn> Store::dn_of(EntryId id) {
-  check_names();
-  Dn dn;
-  std::vector<std::pair<EntryId, size_t>> met;  // container, its rdn's index in dn
-  EntryId cur = id;
-  bool first = true;
-  for (; cur != root_; first = false) {
-    if (auto hit = names_.dns.find(cur); hit != names_.dns.end()) {
-      dn.rdns.insert(dn.rdns.end(), hit->second.rdns.begin(), hit->second.rdns.end());
-      break;
-    }
-    auto e = entry(cur);
-    if (!e) return fail(e.status());
-    auto rdn = parse_rdn(e->rdn);
-    if (!rdn) return fail(ERR_INCONSISTENT_DATABASE);
-    if (!first || (e->flags & DS_CONTAINER_ENTRY)) met.emplace_back(cur, dn.rdns.size());
-    dn.rdns.push_back(std::move(*rdn));
-    if (e->parent == kNoEntry) return fail(ERR_INCONSISTENT_DATABASE);
-    cur = e->parent;
-  }
-  for (const auto& [container, at] : met)
-    names_.dns.emplace(container, Dn{std::vector<Rdn>(dn.rdns.begin() + static_cast<std::ptrdiff_t>(at), dn.rdns.end())});
-  return dn;
+Expected<Entry> Store::entry(EntryId id, uint32_t* subordinates) {
+  StoreStmt q(*this, queries::kEntryWithChildCount);
+  const int rc = q.bind(1, id).step();
+  if (rc != SQLITE_ROW) return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
+  *subordinates = static_cast<uint32_t>(q.i64(7));
+  return read_entry(q);
 }
 
 Expected<std::vector<Entry>> Store::children(EntryId parent, EntryId after, size_t limit) {
   StoreStmt q(*this, queries::kChildrenPage);
   const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
   q.bind(1, parent).bind(2, after).bind(3, lim);
+  std::vector<Entry> out;
+  int rc;
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back(read_entry(q));
+  if (rc != SQLITE_DONE) return fail(sql_status(rc));
+  return out;
+}
+
+Expected<std::vector<Entry>> Store::children_of_class(EntryId parent, const std::string& class_key, EntryId after,
+                                                      size_t limit) {
+  StoreStmt q(*this, queries::kChildrenOfClassPage);
+  const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);
+  q.bind(1, class_key).bind(2, parent).bind(3, after).bind(4, lim);
   std::vector<Entry> out;
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) out.push_back(read_entry(q));
@@ -326,6 +254,7 @@ Status Store::move_entry(EntryId id, EntryId new_parent, const Rdn& new_rdn) {
 Status Store::set_entry_flags(EntryId id, uint32_t flags) {
   StoreStmt q(*this, "UPDATE entries SET flags = ? WHERE id = ?");
   if (Status st = q.bind(1, int64_t{flags}).bind(2, id).run()) return st;
+  forget_names();  // the cache keeps each entry's flags
   return sqlite3_changes(db_) ? 0 : ERR_NO_SUCH_ENTRY;
 }
 
@@ -402,6 +331,30 @@ Expected<std::vector<StoredValue>> Store::values(EntryId id) {
 Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id) {
   StoreStmt q(*this, queries::kValuesOfEntry);
   q.bind(1, id);
+  return read_encoded(id, q);
+}
+
+// One statement text per number of attributes: the same few are prepared
+// once and kept.  A compound of one index lookup per attribute, since a
+// list of values (IN) would build a temporary index on every run.
+Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id, const std::vector<int64_t>& attrs) {
+  if (attrs.empty()) {
+    if (Status st = ensure_entry(id)) return fail(st);
+    return std::vector<EncodedValue>{};
+  }
+  std::string sql;
+  for (size_t i = 0; i < attrs.size(); ++i) {
+    if (i) sql += " UNION ALL ";
+    sql += queries::kValuesOfEntryAttr;
+    sql += std::to_string(i + 2);
+  }
+  StoreStmt q(*this, sql);
+  q.bind(1, id);
+  for (size_t i = 0; i < attrs.size(); ++i) q.bind(static_cast<int>(i + 2), attrs[i]);
+  return read_encoded(id, q);
+}
+
+Expected<std::vector<Store::EncodedValue>> Store::read_encoded(EntryId id, StoreStmt& q) {
   std::vector<EncodedValue> out;
   std::vector<int64_t> ids;
   int rc;
@@ -450,9 +403,9 @@ Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
-  if (Status st = insert_value(**sc, id, **a, v, false)) return st;
+  // The touch tells whether the entry exists; a failed insert undoes it.
   if (Status st = touch(id)) return st;
+  if (Status st = insert_value(**sc, id, **a, v, false)) return st;
   return tx.commit();
 }
 
@@ -463,13 +416,18 @@ Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
   Value n = v;
-  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) return ERR_NO_SUCH_VALUE;
+  if (normalise_value(n) != 0 || n.syntax != (*a)->syntax) {
+    if (Status st = ensure_entry(id)) return st;
+    return ERR_NO_SUCH_VALUE;
+  }
   note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).bind_blob(3, equality_key(n)).run()) return st;
-  if (sqlite3_changes(db_) == 0) return ERR_NO_SUCH_VALUE;
+  if (sqlite3_changes(db_) == 0) {  // no such value, or no such entry
+    if (Status st = ensure_entry(id)) return st;
+    return ERR_NO_SUCH_VALUE;
+  }
   if (Status st = touch(id)) return st;
   return tx.commit();
 }
@@ -483,11 +441,11 @@ Status Store::delete_attribute(EntryId id, std::string_view attr, bool must_exis
   if (!sc) return sc.status();
   auto a = attr_def(**sc, attr);
   if (!a) return a.status();
-  if (Status st = ensure_entry(id)) return st;
   note_value_write(**a);
   StoreStmt q(*this, "DELETE FROM attr_values WHERE entry = ? AND attr = ?");
   if (Status st = q.bind(1, id).bind(2, (*a)->id).run()) return st;
-  if (sqlite3_changes(db_) == 0) {
+  if (sqlite3_changes(db_) == 0) {  // no values, or no such entry
+    if (Status st = ensure_entry(id)) return st;
     if (must_exist) return ERR_NO_SUCH_ATTRIBUTE;
   } else if (Status st = touch(id)) {
     return st;

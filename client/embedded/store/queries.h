@@ -8,16 +8,28 @@ namespace nwc::queries {
 
 inline constexpr const char* kEntryById =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE id = ?";
+inline constexpr const char* kEntryWithChildCount =
+    "SELECT id, parent, rdn, class, flags, ctime, mtime, (SELECT count(*) FROM entries c WHERE c.parent = e.id) "
+    "FROM entries e WHERE id = ?";
 inline constexpr const char* kChildByKey = "SELECT id FROM entries WHERE parent = ? AND rdn_key = ?";
+inline constexpr const char* kChildRowByKey =
+    "SELECT id, parent, rdn, class, flags FROM entries WHERE parent = ? AND rdn_key = ?";
 inline constexpr const char* kChildByValues =
     "SELECT id FROM entries WHERE parent = ? AND rdn_value_key = ? LIMIT 2";
 inline constexpr const char* kChildrenPage =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE parent = ? AND id > ? "
     "ORDER BY id LIMIT ?";
+inline constexpr const char* kChildrenOfClassPage =
+    "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE class_key = ? AND parent = ? AND id > ? "
+    "ORDER BY id LIMIT ?";
 inline constexpr const char* kValuesOfAttribute =
     "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
 inline constexpr const char* kValuesOfEntry =
     "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
+// Followed by the attribute's parameter number; a compound of these reads
+// some attributes of one entry (Store::encoded_values).
+inline constexpr const char* kValuesOfEntryAttr =
+    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?1 AND attr = ?";
 inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";
@@ -59,12 +71,12 @@ inline constexpr const char* kChildrenByValuePrefixOpen =
 inline constexpr const char* kChildrenWithPluralRdn =
     "SELECT id, rdn_value_key FROM entries WHERE parent = ?1 AND instr(rdn_value_key, '+') > 0";
 inline constexpr const char* kKeyedValues =
-    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
+    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ?";
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
-inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildByValues,
-                                           kChildrenPage,      kValuesOfAttribute, kValuesOfEntry, kHasAttribute, kHasValue,
+inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kChildByValues,
+                                           kChildrenPage,      kChildrenOfClassPage, kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,
                                            kSubtreePage,       kKeysOf, kKeyedValues,

@@ -55,13 +55,14 @@
 //     open transaction does not see later commits), after this connection
 //     changed the schema, or after a rollback.
 //   - find() keeps the names it resolved (and their ancestors) with their
-//     ids, and dn_of() the names of the containers it met (the entries it
-//     went up through, and one asked for that is a container).  The caches
-//     are dropped when another process commits anything
-//     (PRAGMA data_version), when this connection removes or moves an entry
-//     and when any transaction or savepoint rolls back; a name resolved only
-//     through inferred types is not kept, since a later sibling can change
-//     what it means.
+//     rows, and dn_of() the names of the containers it met (the entries it
+//     went up through, and one asked for that is a container).  Each cache
+//     holds at most about kMaxCachedNames names, the recently used ones
+//     (recent.h).  The caches are dropped when another process commits
+//     anything (PRAGMA data_version), when this connection removes or moves
+//     an entry or changes its flags, and when any transaction or savepoint
+//     rolls back; a name resolved only through inferred types is not kept,
+//     since a later sibling can change what it means.
 //
 // Status codes: ERR_NO_SUCH_ENTRY, ERR_ENTRY_ALREADY_EXISTS,
 // ERR_NO_SUCH_ATTRIBUTE, ERR_NO_SUCH_CLASS, ERR_NO_SUCH_VALUE,
@@ -84,6 +85,7 @@
 #include "names/expected.h"
 #include "names/names.h"
 #include "schema/schema.h"
+#include "store/recent.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -101,6 +103,17 @@ struct Entry {
   uint32_t flags = 0;         // DS_PARTITION_ROOT | DS_CONTAINER_ENTRY | DS_ALIAS_ENTRY
   int64_t ctime = 0;          // seconds since 1970
   int64_t mtime = 0;
+};
+
+// What finding an entry by name gives besides its id (and what the names
+// cache keeps of it): none of these change while the entry keeps its name,
+// but for flags, whose change empties the cache.
+struct EntryRow {
+  EntryId id = kNoEntry;
+  EntryId parent = kNoEntry;  // kNoEntry for [Root]
+  std::string rdn;
+  std::string cls;
+  uint32_t flags = 0;
 };
 
 struct StoredValue {
@@ -147,6 +160,7 @@ struct SeedConfig {
 };
 
 class Transaction;
+class StoreStmt;
 
 class Store {
  public:
@@ -193,12 +207,20 @@ class Store {
   // Walks the name from [Root]; an RDN whose types were inferred also
   // matches a single sibling with the same values under other types.
   Expected<EntryId> find(const Dn& dn);
+  // The same with the entry's row, taken from the names cache when kept.
+  Expected<EntryRow> locate(const Dn& dn);
   Expected<EntryId> child(EntryId parent, const Rdn& rdn);
   Expected<Entry> entry(EntryId id);
+  // The same with the number of its subordinates, in one statement.
+  Expected<Entry> entry(EntryId id, uint32_t* subordinates);
   Expected<Dn> dn_of(EntryId id);
   // Children with id > after, by id, at most limit of them.
   Expected<std::vector<Entry>> children(EntryId parent, EntryId after = kNoEntry,
                                         size_t limit = std::numeric_limits<size_t>::max());
+  // The same for the children whose base class has the folded name
+  // `class_key`.
+  Expected<std::vector<Entry>> children_of_class(EntryId parent, const std::string& class_key, EntryId after,
+                                                 size_t limit);
   Expected<uint32_t> child_count(EntryId parent);
   // Adds an entry with its values in one transaction.  The RDN's values and
   // the Object Class lineage are added when missing; DS_CONTAINER_ENTRY is
@@ -232,6 +254,8 @@ class Store {
     int64_t mtime = 0;
   };
   Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
+  // The same for the attributes `attrs` (ids) only.
+  Expected<std::vector<EncodedValue>> encoded_values(EntryId id, const std::vector<int64_t>& attrs);
   Expected<std::vector<StoredValue>> values(EntryId id, std::string_view attr);
   Status add_value(EntryId id, std::string_view attr, const Value& v);
   Status remove_value(EntryId id, std::string_view attr, const Value& v);  // ERR_NO_SUCH_VALUE
@@ -290,7 +314,8 @@ class Store {
   // whether it holds one equal to `key`; whether it holds any.
   Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
   // The entry's values of one attribute, each with its equality key, in
-  // insertion order (nothing when the entry has none or does not exist).
+  // key order, straight from the index (nothing when the entry has none or
+  // does not exist).
   struct KeyedValue {
     Value value;
     std::string key;
@@ -329,6 +354,7 @@ class Store {
 
  private:
   Status delete_attribute(EntryId id, std::string_view attr, bool must_exist);
+  Expected<std::vector<EncodedValue>> read_encoded(EntryId id, StoreStmt& q);
   friend class Transaction;
   friend class StoreStmt;
   Store() = default;
@@ -371,21 +397,22 @@ class Store {
   };
   // Every prepared form of one text (more than one while uses nest).
   std::unordered_map<std::string, std::vector<std::unique_ptr<Cached>>, SqlHash, std::equal_to<>> stmts_;
+  static constexpr size_t kMaxCachedNames = 100000;
   struct NameCache {
     uint64_t other = 0;
-    std::unordered_map<std::string, EntryId> ids;  // dn_cache_key -> id
-    std::unordered_map<EntryId, Dn> dns;           // containers' names, by id
+    Recent<std::string, EntryRow> rows{kMaxCachedNames};  // dn_cache_key -> row
+    Recent<EntryId, Dn> dns{kMaxCachedNames};             // containers' names, by id
   } names_;
   void forget_names() {
-    names_.ids.clear();
+    names_.rows.clear();
     names_.dns.clear();
   }
   void check_names();  // drops the names when another process wrote
 };
 
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
-// when none is open, a savepoint inside an open one.  Rolled back on
-// destruction unless committed.
+// when none is open, a savepoint for a writer inside an open one (a reader
+// there just joins it).  Rolled back on destruction unless committed.
 class Transaction {
  public:
   enum Kind { kRead, kWrite };
@@ -400,6 +427,7 @@ class Transaction {
   Store& store_;
   int level_ = 0;
   int64_t changes_ = 0;  // the connection's total changes at the start
+  bool savepoint_ = false;  // nested and taken as a savepoint
   Status status_ = 0;
   bool done_ = false;
 };
