@@ -90,7 +90,7 @@ NWDSCCODE read_references(NWDSContextHandle context, const nstr8 *serverName,
         auto vals = op.store->values(r.entry, a->name);
         if (!vals) return vals.status();
         for (const StoredValue &sv : *vals)
-          recent = recent || (sv.id == r.row && sv.mtime >= static_cast<int64_t>(timeFilter));
+          recent = recent || (sv.id == r.seq && sv.mtime >= static_cast<int64_t>(timeFilter));
         if (!recent) continue;
       }
       RefObject &o = by_entry[r.entry];

@@ -57,6 +57,7 @@ Status Store::upgrade_layout() {
   }
   if (!has_column)
     if (Status s = exec("ALTER TABLE entries ADD COLUMN path BLOB")) return s;
+  if (Status s = lay_out_values()) return s;
   if (Status s = exec(kIndexes)) return s;
   // Entries without a path key: all of them in a store made before entries
   // carried one (and any an older library added since).  Found through the

@@ -9,6 +9,9 @@
 namespace nwc {
 namespace {
 
+constexpr const char* kInsertValue =
+    "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime, seq) VALUES(?,?,?,?,?,?,?)";
+
 Entry read_entry(StoreStmt& q) {
   Entry e;
   e.id = q.i64(0);
@@ -94,9 +97,12 @@ Status Store::insert_value(const Schema& s, EntryId id, const AttrDef& a, Value 
     }
     if (rc != SQLITE_DONE) return sql_status(rc);
   }
+  auto seq = next_value_seq(id);
+  if (!seq) return seq.status();
   note_value_write(a);
-  StoreStmt ins(*this, "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime) VALUES(?,?,?,?,?,?)");
-  ins.bind(1, id).bind(2, a.id).bind(3, int64_t{v.syntax}).bind_blob(4, encode_value(v)).bind_blob(5, key).bind(6, now_seconds());
+  StoreStmt ins(*this, kInsertValue);
+  ins.bind(1, id).bind(2, a.id).bind(3, int64_t{v.syntax}).bind_blob(4, encode_value(v)).bind_blob(5, key).bind(6, now_seconds())
+      .bind(7, *seq);
   const int rc = ins.step();
   if ((rc & 0xFF) == SQLITE_CONSTRAINT) return ignore_duplicate ? 0 : ERR_DUPLICATE_VALUE;
   return rc == SQLITE_DONE ? 0 : sql_status(rc);
@@ -167,7 +173,8 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
   if (!oc) return fail(ERR_INCONSISTENT_DATABASE);
   for (const ClassDef* l : s.lineage(c->name)) rows.push_back({oc, Value::text(SYN_CLASS_NAME, l->name), true});
   std::vector<std::pair<int64_t, std::string>> seen;  // attribute id, equality key
-  StoreStmt ins(*this, "INSERT INTO attr_values(entry, attr, syntax, data, value_key, mtime) VALUES(?,?,?,?,?,?)");
+  StoreStmt ins(*this, kInsertValue);
+  int64_t seq = 0;  // the entry is new: its values are numbered from 1
   for (Row& r : rows) {
     if (Status st = normalise_value(r.v)) return fail(st);
     if (Status st = s.check_value(*r.a, r.v)) return fail(st);
@@ -183,7 +190,7 @@ Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_v
     }
     if (other && (r.a->flags & DS_SINGLE_VALUED_ATTR)) return fail(ERR_CANT_HAVE_MULTIPLE_VALUES);
     ins.bind(1, id).bind(2, r.a->id).bind(3, int64_t{r.v.syntax}).bind_blob(4, encode_value(r.v)).bind_blob(5, key)
-        .bind(6, now);
+        .bind(6, now).bind(7, ++seq);
     const int rc = ins.step();
     ins.reset();
     if ((rc & 0xFF) == SQLITE_CONSTRAINT) return fail(ERR_DUPLICATE_VALUE);
@@ -289,14 +296,14 @@ Status collect(Store& st, StoreStmt& q, const Schema& s, std::vector<StoredValue
 
 namespace {
 
-// Rows of one entry (read in index order: by attribute, then value key)
+// Rows of one entry (read in key order: by attribute, then value key)
 // brought into the order values() promises: attributes by their first
-// value's id, values by id.
+// value's seq, values by seq.
 template <class Row>
 void order_by_first_value(std::vector<Row>& rows, std::vector<int64_t>& ids) {
   std::vector<size_t> pos(rows.size());
   for (size_t i = 0; i < pos.size(); ++i) pos[i] = i;
-  std::map<int64_t, int64_t> first;  // attribute -> its lowest value id
+  std::map<int64_t, int64_t> first;  // attribute -> its lowest seq
   for (size_t i = 0; i < rows.size(); ++i) {
     auto [it, fresh] = first.emplace(rows[i].attr_id, ids[i]);
     if (!fresh && ids[i] < it->second) it->second = ids[i];

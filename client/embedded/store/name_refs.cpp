@@ -36,7 +36,7 @@ Status take(StoreStmt& q, const Dn& dn, bool subtree, std::vector<NameRef>& out)
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) {
     NameRef r;
-    r.row = q.i64(0);
+    r.seq = q.i64(0);
     r.entry = q.i64(1);
     r.attr_id = q.i64(2);
     auto v = decode_value(static_cast<uint32_t>(q.i64(3)), q.blob(4));
@@ -60,8 +60,8 @@ Expected<std::vector<NameRef>> Store::values_naming(const Dn& dn, bool subtree) 
   std::vector<NameRef> out;
   if (subtree) {
     StoreStmt q(*this,
-                "SELECT id, entry, attr, syntax, data FROM attr_values WHERE syntax IN (1, 15, 16, 17, 23, 25, 26) "
-                "ORDER BY id");
+                "SELECT seq, entry, attr, syntax, data FROM attr_values WHERE syntax IN (1, 15, 16, 17, 23, 25, 26) "
+                "ORDER BY entry, seq");
     if (Status st = take(q, dn, true, out)) return fail(st);
     return out;
   }
@@ -70,14 +70,14 @@ Expected<std::vector<NameRef>> Store::values_naming(const Dn& dn, bool subtree) 
   for (const AttrDef& a : (*sc)->attributes()) {
     if (!names_an_entry(a.syntax)) continue;
     if (a.syntax == SYN_PATH) {
-      StoreStmt q(*this, "SELECT id, entry, attr, syntax, data FROM attr_values WHERE attr = ? ORDER BY id");
+      StoreStmt q(*this, "SELECT seq, entry, attr, syntax, data FROM attr_values WHERE attr = ? ORDER BY entry, seq");
       q.bind(1, a.id);
       if (Status st = take(q, dn, false, out)) return fail(st);
       continue;
     }
     StoreStmt q(*this,
-                "SELECT id, entry, attr, syntax, data FROM attr_values WHERE attr = ? AND value_key >= ? "
-                "AND value_key < ? ORDER BY id");
+                "SELECT seq, entry, attr, syntax, data FROM attr_values WHERE attr = ? AND value_key >= ? "
+                "AND value_key < ? ORDER BY entry, seq");
     q.bind(1, a.id).bind_blob(2, lo).bind_blob(3, hi);
     if (Status st = take(q, dn, false, out)) return fail(st);
   }

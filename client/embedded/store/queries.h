@@ -23,13 +23,13 @@ inline constexpr const char* kChildrenOfClassPage =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE class_key = ? AND parent = ? AND id > ? "
     "ORDER BY id LIMIT ?";
 inline constexpr const char* kValuesOfAttribute =
-    "SELECT id, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY id";
+    "SELECT seq, attr, syntax, data, mtime FROM attr_values WHERE entry = ? AND attr = ? ORDER BY seq";
 inline constexpr const char* kValuesOfEntry =
-    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
+    "SELECT seq, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?";
 // Followed by the attribute's parameter number; a compound of these reads
 // some attributes of one entry (Store::encoded_values).
 inline constexpr const char* kValuesOfEntryAttr =
-    "SELECT id, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?1 AND attr = ?";
+    "SELECT seq, attr, syntax, data, mtime, value_key FROM attr_values WHERE entry = ?1 AND attr = ?";
 inline constexpr const char* kHasAttribute = "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? LIMIT 1";
 inline constexpr const char* kHasValue =
     "SELECT 1 FROM attr_values WHERE entry = ? AND attr = ? AND value_key = ?";

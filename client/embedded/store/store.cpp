@@ -71,15 +71,6 @@ CREATE INDEX IF NOT EXISTS entries_by_class_parent ON entries(class_key, parent)
 -- few, and the ones a listing by a name's first letters must look at besides
 -- the range of entries_by_value_key.
 CREATE INDEX IF NOT EXISTS entries_with_plural_rdn ON entries(parent) WHERE instr(rdn_value_key, '+') > 0;
-CREATE TABLE IF NOT EXISTS attr_values(
-  id INTEGER PRIMARY KEY,
-  entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,
-  attr INTEGER NOT NULL REFERENCES attr_defs(id),
-  syntax INTEGER NOT NULL,
-  data BLOB NOT NULL,
-  value_key BLOB NOT NULL,
-  mtime INTEGER NOT NULL,
-  UNIQUE(entry, attr, value_key));
 CREATE TABLE IF NOT EXISTS secrets(
   entry INTEGER PRIMARY KEY REFERENCES entries(id) ON DELETE CASCADE,
   hash TEXT NOT NULL,

@@ -117,7 +117,7 @@ struct EntryRow {
 };
 
 struct StoredValue {
-  int64_t id = 0;  // increases with insertion
+  int64_t id = 0;  // the value's seq: unique within its entry, increases with insertion
   int64_t attr_id = 0;
   std::string attr;  // definition spelling
   Value value;
@@ -126,7 +126,7 @@ struct StoredValue {
 
 // A stored value that carries a name (see Store::values_naming).
 struct NameRef {
-  int64_t row = 0;
+  int64_t seq = 0;  // StoredValue::id
   EntryId entry = kNoEntry;
   int64_t attr_id = 0;
   Value value;
@@ -250,7 +250,7 @@ class Store {
     uint32_t syntax = 0;
     std::string data;
     std::string key;
-    int64_t id = 0;  // the value's row
+    int64_t id = 0;  // the value's seq (StoredValue::id)
     int64_t mtime = 0;
   };
   Expected<std::vector<EncodedValue>> encoded_values(EntryId id);
@@ -269,7 +269,8 @@ class Store {
   Expected<std::vector<EntryId>> find_with_attribute(std::string_view attr);
   // Values (of any entry) whose name (names_an_entry) is `dn`, found through
   // the value index; with `subtree`, also those naming an entry below dn
-  // (every value of those syntaxes is read).  In row order.
+  // (every value of those syntaxes is read).  By entry, each entry's values
+  // in insertion order (per attribute unless `subtree`).
   Expected<std::vector<NameRef>> values_naming(const Dn& dn, bool subtree);
 
   // ---- ancestry and index ranges (ancestry.cpp, search_index.cpp) -----------
@@ -360,6 +361,9 @@ class Store {
   Store() = default;
   Status init(const SeedConfig& seed);
   Status upgrade_layout();  // ancestry.cpp
+  Status lay_out_values();  // values_layout.cpp
+  // The seq the next value added to entry `id` gets.
+  Expected<int64_t> next_value_seq(EntryId id);
   Status move_paths(EntryId id, EntryId new_parent);
   Status seed(const SeedConfig& cfg);
   Status exec(const char* sql);
