@@ -89,6 +89,12 @@ NWDSCCODE server_of(Session &s, NWCONN_HANDLE h, EntryId &server) {
   return 0;
 }
 
+/* Begins `s` on the live connection `conn`, giving its server. */
+NWDSCCODE begin_on(Session &s, NWCONN_HANDLE conn, EntryId &server) {
+  if (NWDSCCODE st = s.begin()) return st;
+  return server_of(s, conn, server);
+}
+
 /* The connection to `server`, opened when it has none. */
 NWCONN_HANDLE open_handle(Session &s, EntryId server) {
   for (const auto &[h, c] : s.t.conns)
@@ -257,9 +263,8 @@ void forget_connections() {
 
 NWDSCCODE authenticate(NWCONN_HANDLE conn, nflag32, NWDS_Session_Key_T *) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   return any_context_logged_in() ? 0 : ERR_NOT_LOGGED_IN;
 }
 
@@ -298,18 +303,16 @@ NWDSCCODE open_monitored_conn(NWDSContextHandle context, NWCONN_HANDLE *connHand
 
 NWDSCCODE set_monitored_connection(NWCONN_HANDLE conn) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   s.t.monitored = conn;
   return 0;
 }
 
 NWDSCCODE lock_connection(NWCONN_HANDLE conn) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   nuint32 &locks = s.t.conns[conn].locks;
   if (locks == UINT32_MAX) return ERR_INVALID_REQUEST;
   ++locks;
@@ -318,9 +321,8 @@ NWDSCCODE lock_connection(NWCONN_HANDLE conn) {
 
 NWDSCCODE unlock_connection(NWCONN_HANDLE conn) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   nuint32 &locks = s.t.conns[conn].locks;
   if (locks == 0) return ERR_INVALID_REQUEST;
   --locks;
@@ -352,9 +354,8 @@ NWDSCCODE get_connection_info(NWCONN_HANDLE conn, nuint8 *connStatus, nuint8 *co
                               nuint32 *transLen, nuint8 *transAddr, nuint16 *distance,
                               nuint16 *maxPacketSize) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   std::string name;
   if (NWDSCCODE st = server_name(*s.store, server, name)) return st;
   name = cut_utf8(name, NW_MAX_SERVER_NAME_LEN - 1);
@@ -407,9 +408,8 @@ NWDSCCODE get_connection_slot(nuint8, nuint8 transType, nuint32 transLen, nuint8
 NWDSCCODE get_ds_ver_info(NWCONN_HANDLE conn, nuint32 *dsVersion, nuint32 *rootMostEntryDepth,
                           pnstr8 sapName, nuint32 *flags, unicode *treeName) {
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   std::string name;
   if (NWDSCCODE st = server_name(*s.store, server, name)) return st;
   name = cut_utf8(name, MAX_SAP_NAME_BYTES - 1);
@@ -440,9 +440,8 @@ NWDSCCODE get_bindery_context(NWDSContextHandle context, NWCONN_HANDLE conn,
                               nuint8 *BinderyEmulationContext) {
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   auto dn = s.store->dn_of(server);
   if (!dn) return dn.status();
   return put_text(format_dn(dn->parent()), BinderyEmulationContext, MAX_DN_BYTES,
@@ -467,9 +466,8 @@ NWDSCCODE get_server_dn(NWDSContextHandle context, NWCONN_HANDLE conn, pnstr8 se
   Context ctx;
   if (NWDSCCODE st = context_snapshot(context, ctx)) return st;
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   std::string name;
   if (NWDSCCODE st = name_for(*s.store, server, ctx, name)) return st;
   return put_text(name, serverDN, MAX_DN_BYTES, ERR_INVALID_OBJECT_NAME);
@@ -479,9 +477,8 @@ NWDSCCODE get_server_addresses(NWDSContextHandle context, NWCONN_HANDLE conn,
                                nuint32 *countNetAddress, pBuf_T netAddresses) {
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   nuint32 count = 0;
   if (NWDSCCODE st = write_addresses(*s.store, server, netAddresses, count)) return st;
   *countNetAddress = count;
@@ -599,9 +596,8 @@ NWDSCCODE map_id_to_name(NWDSContextHandle context, NWCONN_HANDLE conn, nuint32 
   Context ctx;
   if (NWDSCCODE st = context_snapshot(context, ctx)) return st;
   Session s;
-  if (NWDSCCODE st = s.begin()) return st;
   EntryId server;
-  if (NWDSCCODE st = server_of(s, conn, server)) return st;
+  if (NWDSCCODE st = begin_on(s, conn, server)) return st;
   if (objectID == 0) return ERR_NO_SUCH_ENTRY;
   std::string name;
   if (NWDSCCODE st = name_for(*s.store, static_cast<EntryId>(objectID), ctx, name)) return st;
