@@ -29,7 +29,7 @@ Expected<EntryId> aliased_entry(Store &store, EntryId alias) {
 
 namespace {
 
-EntryRow row_of(const Entry &e) { return EntryRow{e.id, e.parent, e.rdn, e.cls, e.flags}; }
+EntryRow row_of(const Entry &e) { return EntryRow{e.id, e.parent, e.rdn, e.cls, e.flags, {}}; }
 
 /* Follows `row` while it is an alias. */
 NWDSCCODE follow(const Op &op, EntryRow &row, int &hops) {

@@ -249,8 +249,8 @@ NWDSCCODE list(NWDSContextHandle context, const nstr8 *object, const Filter &fil
                nint32 *iterationHandle, pBuf_T subordinates) {
   std::lock_guard<std::recursive_mutex> g(directory_lock());
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
-  Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
+  Op op; /* one read transaction: the name, the rows and the rights see one state */
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
   std::unique_ptr<IterationState> state;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = resume_iteration(DSV_LIST, context, *iterationHandle, op.store->path(), state))
@@ -299,12 +299,10 @@ NWDSCCODE count_by_class_and_name(NWDSContextHandle context, const nstr8 *object
   std::lock_guard<std::recursive_mutex> g(directory_lock());
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
   PendingList l;
   if (NWDSCCODE st = find_entry(op, objectName, l.parent)) return st;
   l.filter = make_filter(className, subordinateName, false);
-  Transaction tx(*op.store, Transaction::kRead);
-  if (tx.status()) return tx.status();
   nint32 n = 0;
   if (NWDSCCODE st = walk(*op.store, l, [&](const Entry &e, const Rdn &, NWDSCCODE &err) {
         NWDSCCODE r = check_browse(op, e.id, e.parent);

@@ -272,10 +272,12 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
                          nint32 *countObjectsSearched, pBuf_T objectInfo) {
   std::lock_guard<std::recursive_mutex> g(directory_lock());
   if (!context_is_live(context)) return ERR_BAD_CONTEXT;
+  /* Each call in one read transaction, begun before anything is read: the
+     plan and the first part (or a later part) see one state of the store,
+     and the store's locks are taken once. */
   Op op;
-  if (NWDSCCODE st = begin_op(context, op)) return st;
+  if (NWDSCCODE st = begin_op(context, op, Transaction::kRead)) return st;
   std::unique_ptr<IterationState> state;
-  std::optional<Transaction> first_part;
   if (*iterationHandle != NO_MORE_ITERATIONS) {
     if (NWDSCCODE st = resume_iteration(DSV_SEARCH, context, *iterationHandle, op.store->path(), state))
       return st;
@@ -298,16 +300,14 @@ NWDSCCODE search_entries(NWDSContextHandle context, const nstr8 *baseObjectName,
     }
     FilterNode f;
     if (NWDSCCODE st = filter_from_buffer(op, filter, f)) return st;
-    /* The plan and the first part in one read transaction. */
-    first_part.emplace(*op.store, Transaction::kRead);
-    if (first_part->status()) return first_part->status();
     {
       EntryId base = kNoEntry;
-      if (NWDSCCODE st = search_base(op, baseObjectName, searchAliases != 0, base)) return st;
+      std::string base_path;
+      if (NWDSCCODE st = search_base(op, baseObjectName, searchAliases != 0, base, base_path)) return st;
       /* A base the identity may not browse is not there. */
       if (NWDSCCODE st = check_browse(op, base)) return st;
       compared_attrs(*op.schema, f, fresh->compared);
-      if (NWDSCCODE st = fresh->matches.start(op, base, scope, searchAliases != 0, std::move(f),
+      if (NWDSCCODE st = fresh->matches.start(op, base, base_path, scope, searchAliases != 0, std::move(f),
                                               countObjectsToSearch))
         return st;
     }

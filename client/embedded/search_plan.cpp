@@ -73,19 +73,21 @@ Expected<EntryId> alias_target(Store &store, EntryId alias) {
   return kNoEntry; /* a chain too long, or a loop */
 }
 
-NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &out) {
+NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &out, std::string &path) {
   Expected<Dn> dn = (name == nullptr || *name == '\0') ? parse_name_context(op.ctx.name_context)
                                                         : resolve(op, name);
   if (!dn) return dn.status();
   auto base = op.store->locate(*dn);
   if (!base) return base.status();
   out = base->id;
+  path = base->path;
   if (!aliases && !(op.ctx.flags & DCV_DEREF_ALIASES)) return 0;
   if ((base->flags & DS_ALIAS_ENTRY) || op.schema->is_a(base->cls, "Alias")) {
     auto target = alias_target(*op.store, out);
     if (!target) return target.status();
     if (*target == kNoEntry) return ERR_NO_SUCH_ENTRY;
     out = *target;
+    path.clear();
   }
   return 0;
 }
@@ -136,16 +138,20 @@ NWDSCCODE SearchCursor::add_alias_roots(Store &store) {
   return 0;
 }
 
-NWDSCCODE SearchCursor::start(const Op &op, EntryId base, nint32 scope, bool aliases, FilterNode filter,
-                              nint32 limit) {
+NWDSCCODE SearchCursor::start(const Op &op, EntryId base, const std::string &base_path, nint32 scope,
+                              bool aliases, FilterNode filter, nint32 limit) {
   Store &store = *op.store;
   filter_ = std::move(filter);
   schema_ = op.schema;
   aliases_ = aliases;
   limit_ = limit;
-  auto b = store.path_row(base);
-  if (!b) return b.status();
-  roots_.push_back({base, b->path, scope});
+  if (base_path.empty()) {
+    auto b = store.path_row(base);
+    if (!b) return b.status();
+    roots_.push_back({base, b->path, scope});
+  } else {
+    roots_.push_back({base, base_path, scope});
+  }
   if (aliases_) {
     const AttrDef *oc = op.schema->attribute("Object Class");
     if (oc == nullptr) return ERR_INCONSISTENT_DATABASE;
@@ -155,17 +161,41 @@ NWDSCCODE SearchCursor::start(const Op &op, EntryId base, nint32 scope, bool ali
   }
   if (scope == DS_SEARCH_ENTRY && roots_.size() == 1) return 0; /* one entry: nothing to plan */
 
-  /* The driving node: the filter itself, or the cheapest child of an and. */
+  /* The driving node: the filter itself, or the cheapest child of an and.
+     An assertion's range is first read for a few rows: when that is all
+     of it, those rows are its count, and the first page of the search if
+     it drives (a selective search costs one range read, not two). */
   const FilterNode *best = nullptr;
   size_t best_rows = 0, best_child = 0;
+  std::vector<Store::KeyRow> best_first;
+  bool best_whole = false;
   auto weigh = [&](const FilterNode &n, size_t child) -> NWDSCCODE {
     if (!can_drive(n)) return 0;
-    auto rows = estimate(store, n);
-    if (!rows) return rows.status();
-    if (best == nullptr || *rows < best_rows) {
+    std::vector<Store::KeyRow> first;
+    bool whole = false;
+    size_t rows = 0;
+    if (n.is_assertion()) {
+      const KeyRange r = key_range_of(n);
+      auto few = store.key_range(n.attr_id, r.lo, kNoEntry, r.bounded ? &r.hi : nullptr, r.hi_inclusive,
+                                 kFewRows + 1);
+      if (!few) return few.status();
+      whole = few->size() <= kFewRows;
+      if (whole) {
+        rows = few->size();
+        first = std::move(*few);
+      }
+    }
+    if (!whole) {
+      auto counted = estimate(store, n);
+      if (!counted) return counted.status();
+      rows = *counted;
+    }
+    if (best == nullptr || rows < best_rows) {
       best = &n;
-      best_rows = *rows;
+      best_rows = rows;
       best_child = child;
+      best_first = std::move(first);
+      best_whole = whole;
     }
     return 0;
   };
@@ -203,6 +233,8 @@ NWDSCCODE SearchCursor::start(const Op &op, EntryId base, nint32 scope, bool ali
     drivers_ = best->children;
   after_key_ = key_range_of(drivers_[0]).lo;
   after_entry_ = kNoEntry;
+  first_rows_ = std::move(best_first);
+  have_first_rows_ = best_whole;
   return 0;
 }
 
@@ -246,8 +278,15 @@ NWDSCCODE SearchCursor::refill_index(Store &store) {
   }
   const FilterNode &d = drivers_[driver_];
   const KeyRange r = key_range_of(d);
-  auto rows = store.key_range(d.attr_id, after_key_, after_entry_, r.bounded ? &r.hi : nullptr, r.hi_inclusive,
-                              kPage);
+  Expected<std::vector<Store::KeyRow>> rows = std::vector<Store::KeyRow>{};
+  if (have_first_rows_) { /* the whole range, read while planning */
+    have_first_rows_ = false;
+    rows = std::move(first_rows_);
+    first_rows_.clear();
+  } else {
+    rows = store.key_range(d.attr_id, after_key_, after_entry_, r.bounded ? &r.hi : nullptr, r.hi_inclusive,
+                           kPage);
+  }
   if (!rows) return rows.status();
   for (const Store::KeyRow &row : *rows) {
     if (done_) return 0;

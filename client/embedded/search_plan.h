@@ -14,6 +14,9 @@
  *    the names of its class lineage as Object Class values.  An or whose
  *    branches can all drive drives as the union of their ranges; a value
  *    list in a filter buffer is such an or.
+ *  - An assertion's range is first read for kFewRows + 1 rows: when that
+ *    is the whole range, those rows are its count and the search's first
+ *    page (a selective search reads its range once).
  *  - Of an and, the child whose ranges hold the fewest index rows (counted
  *    up to kCountCap) drives; the other children are tested only on its
  *    candidates.  A filter with no child that can drive (a not, a pattern
@@ -53,8 +56,9 @@ inline constexpr size_t kCountCap = 4096;
 /* The entry a search starts from: the base name resolved through the
    context (an empty or null name is the context's name context), an alias
    dereferenced when the context dereferences aliases or the search follows
-   them (ERR_NO_SUCH_ENTRY when its object does not exist). */
-NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &out);
+   them (ERR_NO_SUCH_ENTRY when its object does not exist).  `path` is
+   its path key, or empty when an alias was dereferenced. */
+NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &out, std::string &path);
 /* The entry an alias names (through aliases of aliases, a few deep);
    kNoEntry when it names none that exists. */
 Expected<EntryId> alias_target(Store &store, EntryId alias);
@@ -66,9 +70,10 @@ public:
   SearchCursor &operator=(const SearchCursor &) = delete;
 
   /* Plans the search of `filter` below `base` (already resolved and, where
-     asked, dereferenced) with `scope`.  Inside a read transaction. */
-  NWDSCCODE start(const Op &op, EntryId base, nint32 scope, bool aliases, FilterNode filter,
-                  nint32 limit);
+     asked, dereferenced; `base_path` its path key, or empty to look it up)
+     with `scope`.  Inside a read transaction. */
+  NWDSCCODE start(const Op &op, EntryId base, const std::string &base_path, nint32 scope, bool aliases,
+                  FilterNode filter, nint32 limit);
   /* The next matching entry (`any` false at the end), without taking it. */
   NWDSCCODE peek(Store &store, EntryId &id, bool &any);
   void pop() { ready_.pop_front(); }
@@ -108,6 +113,9 @@ private:
   size_t driver_ = 0;
   std::string after_key_;
   EntryId after_entry_ = kNoEntry;
+  /* The driver's whole range when planning read it all (a few rows). */
+  std::vector<Store::KeyRow> first_rows_;
+  bool have_first_rows_ = false;
   /* Walk plan: the root being walked and the position in it. */
   size_t root_ = 0;
   std::string after_path_;

@@ -19,7 +19,7 @@ bool has_inferred_type(const Rdn& rdn) {
   return std::any_of(rdn.avas.begin(), rdn.avas.end(), [](const Ava& a) { return a.inferred; });
 }
 
-// A row of kChildRowByKey (or of kEntryById: the same first columns).
+// A row of kChildRowByKey (or of kEntryRowById: the same columns).
 EntryRow read_row(StoreStmt& q) {
   EntryRow r;
   r.id = q.i64(0);
@@ -27,6 +27,7 @@ EntryRow read_row(StoreStmt& q) {
   r.rdn = q.text(2);
   r.cls = q.text(3);
   r.flags = static_cast<uint32_t>(q.i64(4));
+  r.path = q.blob(5);
   return r;
 }
 
@@ -69,7 +70,7 @@ Expected<EntryRow> Store::locate(const Dn& dn) {
   if (const EntryRow* hit = names_.rows.get(key)) {
     row = *hit;
   } else {
-    StoreStmt q(*this, queries::kEntryById);
+    StoreStmt q(*this, queries::kEntryRowById);
     const int rc = q.bind(1, root_).step();
     if (rc != SQLITE_ROW) return fail(rc == SQLITE_DONE ? ERR_INCONSISTENT_DATABASE : sql_status(rc));
     row = read_row(q);
@@ -96,7 +97,7 @@ Expected<EntryRow> Store::locate(const Dn& dn) {
     if (rc != SQLITE_DONE) return fail(sql_status(rc));
     auto c = child(row.id, *it);  // the lookup by inferred types
     if (!c) return fail(c.status());
-    StoreStmt e(*this, queries::kEntryById);
+    StoreStmt e(*this, queries::kEntryRowById);
     const int erc = e.bind(1, *c).step();
     if (erc != SQLITE_ROW) return fail(erc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(erc));
     row = read_row(e);

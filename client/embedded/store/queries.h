@@ -13,7 +13,8 @@ inline constexpr const char* kEntryWithChildCount =
     "FROM entries e WHERE id = ?";
 inline constexpr const char* kChildByKey = "SELECT id FROM entries WHERE parent = ? AND rdn_key = ?";
 inline constexpr const char* kChildRowByKey =
-    "SELECT id, parent, rdn, class, flags FROM entries WHERE parent = ? AND rdn_key = ?";
+    "SELECT id, parent, rdn, class, flags, path FROM entries WHERE parent = ? AND rdn_key = ?";
+inline constexpr const char* kEntryRowById = "SELECT id, parent, rdn, class, flags, path FROM entries WHERE id = ?";
 inline constexpr const char* kChildByValues =
     "SELECT id FROM entries WHERE parent = ? AND rdn_value_key = ? LIMIT 2";
 inline constexpr const char* kChildrenPage =
@@ -75,7 +76,7 @@ inline constexpr const char* kKeyedValues =
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
-inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kChildByValues,
+inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kEntryRowById, kChildByValues,
                                            kChildrenPage,      kChildrenOfClassPage, kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,

@@ -1,6 +1,7 @@
 // The store: opening, tables, transactions, statements, meta values and
 // the process-wide handle (the schema tables are in schema_tables.cpp).
 #include "store/store.h"
+#include "store/wal_writer.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -332,7 +333,7 @@ Expected<std::unique_ptr<Store>> Store::open(const std::string& path, const Seed
   // without waiting.  Such an open is tried again until the busy timeout.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
   for (;;) {
-    if (sqlite3_open_v2(path.c_str(), &s->db_, flags, nullptr) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
+    if (sqlite3_open_v2(path.c_str(), &s->db_, flags, gathering_vfs()) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
     const Status st = s->init(seed);
     if (st == 0) return s;
     for (auto& [sql, list] : s->stmts_)

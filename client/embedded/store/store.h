@@ -22,7 +22,9 @@
 // Invariants:
 //   - The database file is created mode 0600; the database runs in WAL mode
 //     with foreign keys on and a 10 s busy timeout, so several processes
-//     can share it and a killed process loses no committed change.
+//     can share it and a killed process loses no committed change.  The
+//     log is written through the file layer of wal_writer.h: a commit's
+//     pages in one write rather than two per page.
 //   - Every change is one transaction: each mutating member runs inside a
 //     Transaction of its own, or inside the caller's when one is open
 //     (nested ones become savepoints).  A failed member changes nothing.
@@ -114,6 +116,7 @@ struct EntryRow {
   std::string rdn;
   std::string cls;
   uint32_t flags = 0;
+  std::string path;  // the path key (ancestry.cpp); empty when not read
 };
 
 struct StoredValue {
