@@ -31,12 +31,20 @@ namespace {
 
 enum class Kind { entry, all_attrs, named };
 
+/* One ACL value.  Its subject comes from its equality key; the rest is
+   decoded from `data` only when the value is used (its subject is a
+   trustee of the identity asking, the inheritance mask or [Self]), since
+   most values of an entry name trustees of other identities. */
 struct AclItem {
   Kind kind = Kind::entry;
   std::string attr;    /* folded, for Kind::named */
   std::string subject; /* subject_key */
   bool is_mask = false;
   nuint32 mask = 0;
+  bool decoded = true; /* false: kind, attr and mask are still in data */
+  bool valid = true;   /* decoded to an ACL value */
+  nuint32 syntax = 0;
+  std::string data;    /* the stored encoding, until decoded */
 };
 
 struct EntryInfo {
@@ -155,7 +163,43 @@ void add_acl_item(EntryInfo &info, const Value &v, const std::string &key) {
   info.acl.push_back(std::move(item));
 }
 
-NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out,
+/* The same from the stored encoding, decoded when used (a key without a
+   subject is decoded now). */
+NWDSCCODE add_encoded_acl_item(EntryInfo &info, nuint32 syntax, const std::string &data, const std::string &key) {
+  const size_t end = key.find('\0');
+  if (end == std::string::npos) {
+    auto v = decode_value(syntax, data);
+    if (!v) return v.status();
+    add_acl_item(info, *v, key);
+    return 0;
+  }
+  AclItem item;
+  item.subject = key.substr(0, end);
+  item.is_mask = item.subject == kMaskKey;
+  item.decoded = false;
+  item.syntax = syntax;
+  item.data = data;
+  info.acl.push_back(std::move(item));
+  return 0;
+}
+
+/* Decodes an item kept encoded; false when the value is not an ACL value
+   (left out, as add_acl_item leaves it out). */
+Expected<bool> usable(AclItem &a) {
+  if (a.decoded) return a.valid;
+  auto v = decode_value(a.syntax, a.data);
+  if (!v) return fail(v.status());
+  a.decoded = true;
+  a.data = std::string();
+  a.valid = v->texts.size() >= 2 && !v->nums.empty();
+  if (!a.valid) return false;
+  a.kind = kind_of(v->texts[0]);
+  if (a.kind == Kind::named) a.attr = fold_case(v->texts[0]);
+  a.mask = v->nums[0];
+  return true;
+}
+
+NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, EntryInfo *&out,
                      const KnownEntry *known = nullptr) {
   auto it = c.entries.find(id);
   if (it == c.entries.end()) {
@@ -172,9 +216,7 @@ NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, const EntryInfo *&out,
     if (known != nullptr && known->values != nullptr) {
       for (const Store::EncodedValue &ev : *known->values) {
         if (ev.attr_id != acl) continue;
-        auto v = decode_value(ev.syntax, ev.data);
-        if (!v) return v.status();
-        add_acl_item(info, *v, ev.key);
+        if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
       }
     } else {
       auto values = store.keyed_values(id, acl);
@@ -227,7 +269,7 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
     out = &it->second;
     return 0;
   }
-  const EntryInfo *info = nullptr;
+  EntryInfo *info = nullptr;
   if (NWDSCCODE st = entry_info(c, store, id, info, known)) return st;
   const size_t n = ii.trustees.size();
   Node node;
@@ -237,8 +279,11 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
     if (NWDSCCODE st = node_of(c, store, ii, info->parent, up)) return st;
     node.held = up->held;
     /* The inheritance masks filter what flows in. */
-    for (const AclItem &a : info->acl) {
-      if (!a.is_mask || a.kind == Kind::named) continue;
+    for (AclItem &a : info->acl) {
+      if (!a.is_mask) continue;
+      auto ok = usable(a);
+      if (!ok) return ok.status();
+      if (!*ok || a.kind == Kind::named) continue;
       for (Held &h : node.held) (a.kind == Kind::entry ? h.entry : h.all_attrs) &= a.mask;
     }
   }
@@ -246,12 +291,15 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
   std::vector<Held> own(n);
   std::vector<unsigned char> has_entry(n, 0), has_all(n, 0);
   std::vector<std::map<std::string, nuint32>> named(n);
-  for (const AclItem &a : info->acl) {
+  for (AclItem &a : info->acl) {
     if (a.is_mask) continue;
     /* [Self] on an entry is the entry itself as a trustee. */
     const int t = a.subject == kSelfKey ? (id == ii.self && ii.trustees.size() > 2 ? 1 : -1)
                                         : trustee_index(ii, a.subject);
     if (t < 0) continue;
+    auto ok = usable(a);
+    if (!ok) return ok.status();
+    if (!*ok) continue;
     switch (a.kind) {
     case Kind::entry: own[t].entry |= a.mask; has_entry[t] = 1; break;
     case Kind::all_attrs: own[t].all_attrs |= a.mask; has_all[t] = 1; break;

@@ -117,16 +117,16 @@ struct ObjectOut {
   size_t cost = 0;
 };
 
-/* The full name of entry `e`: its parent's name (kept by the store for
-   containers) with its own RDN in front. */
+/* The full name of entry `e`: its RDN as the store keeps it (written as
+   names.h format_rdn writes it) in front of its parent's name (kept by the
+   store for containers). */
 Expected<std::string> full_name(Store &store, const Entry &e) {
   if (e.parent == kNoEntry) return format_dn(Dn{});
   auto up = store.dn_of(e.parent);
   if (!up) return fail(up.status());
-  auto rdn = parse_rdn(e.rdn);
-  if (!rdn) return fail(ERR_INCONSISTENT_DATABASE);
-  up->rdns.insert(up->rdns.begin(), std::move(*rdn));
-  return format_dn(*up);
+  if (e.rdn.empty()) return fail(ERR_INCONSISTENT_DATABASE);
+  if (up->is_root()) return e.rdn;
+  return e.rdn + '.' + format_dn(*up);
 }
 
 /* What one object of the result is; false (status 0) when it no longer

@@ -383,7 +383,27 @@ Expected<std::string> remove_all_types(std::string_view text) {
   return out + std::string(t->trailing_dots, '.');
 }
 
+namespace {
+
+// A text that blank normalisation leaves as it is and that folds by ASCII
+// case alone: ASCII without tabs, blanks at its ends or runs of blanks.
+bool plain_ascii(std::string_view s) {
+  if (!s.empty() && (is_blank(s.front()) || is_blank(s.back()))) return false;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x80 || c == '\t' || (c == ' ' && i + 1 < s.size() && s[i + 1] == ' ')) return false;
+  }
+  return true;
+}
+
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+}  // namespace
+
 bool ci_equal(std::string_view a, std::string_view b) {
+  if (plain_ascii(a) && plain_ascii(b))
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
   auto norm = [](std::string_view s) {
     Marked m;
     for (char c : s) m.push(c, false);
