@@ -164,4 +164,27 @@ sub rate {
     return (sort { $a <=> $b } @r)[1];
 }
 
+# Two implementations' rates side by side: rounds of n/5 calls of each in
+# turn, the same arguments for both in a round, so that a machine whose
+# speed drifts during the run (other guests on the host) slows both alike;
+# the median round of each.
+sub rates_side_by_side {
+    my ($n, $pick, $code_a, $code_b) = @_;
+    my $per = int($n / 5) || 1;
+    my (@a, @b);
+    for (1 .. 5) {
+        my @args = map { $pick->() } 1 .. $per;
+        for my $side ([$code_a, \@a], [$code_b, \@b]) {
+            my ($t0, $done) = (time, 0);
+            for (@args) {
+                $side->[0]->($_);
+                ++$done;
+                last if ($done & 15) == 0 && time - $t0 > 2;
+            }
+            push @{$side->[1]}, $done / (time - $t0);
+        }
+    }
+    return ((sort { $a <=> $b } @a)[2], (sort { $a <=> $b } @b)[2]);
+}
+
 1;
