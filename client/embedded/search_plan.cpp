@@ -73,27 +73,8 @@ Expected<EntryId> alias_target(Store &store, EntryId alias) {
   return kNoEntry; /* a chain too long, or a loop */
 }
 
-namespace {
-
-/* The name context parsed, kept for the next search from the same one
-   (calls are serialised by the directory lock). */
-Expected<Dn> name_context_of(const std::string &text) {
-  static std::string *last_text = new std::string;
-  static Dn *last = new Dn;
-  static bool have = false;
-  if (have && *last_text == text) return *last;
-  auto dn = parse_name_context(text);
-  if (!dn) return dn;
-  *last_text = text;
-  *last = *dn;
-  have = true;
-  return dn;
-}
-
-} // namespace
-
 NWDSCCODE search_base(const Op &op, const nstr8 *name, bool aliases, EntryId &out, std::string &path) {
-  Expected<Dn> dn = (name == nullptr || *name == '\0') ? name_context_of(op.ctx.name_context) : resolve(op, name);
+  Expected<Dn> dn = (name == nullptr || *name == '\0') ? parse_name_context(op.ctx.name_context) : resolve(op, name);
   if (!dn) return dn.status();
   auto base = op.store->locate(*dn);
   if (!base) return base.status();

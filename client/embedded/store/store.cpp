@@ -255,10 +255,34 @@ Status run_cached(Store& store, std::string_view sql) {
 
 // A reader inside an open transaction already sees one state of the store
 // and has nothing to undo: it takes no savepoint.
+// ---- the write-ahead log -----------------------------------------------------------
+// Every page a statement looks up is first looked for in the log's index,
+// where a page changed by many commits stands once for each, so that a
+// lookup costs more the more commits the log holds since it was last
+// copied back.  Writers copy the log back (a passive checkpoint: it waits
+// for no one) every kCopyBackFrames frames; a reader that finds more than
+// kReaderCopyBackFrames frames written through this connection copies it
+// back first, so that the reads after a run of writes look up their pages
+// in the database alone.  The price: where reads and writes alternate, the
+// log is copied back (two syncs) twice as often.
+int Store::wal_written(void* self, sqlite3*, const char*, int frames) {
+  auto* store = static_cast<Store*>(self);
+  store->wal_frames_ = frames;
+  if (frames >= kCopyBackFrames) store->copy_back();
+  return SQLITE_OK;
+}
+
+void Store::copy_back() {
+  int log = 0, copied = 0;
+  if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied) == SQLITE_OK)
+    wal_frames_ = log > copied ? log - copied : 0;
+}
+
 Transaction::Transaction(Store& store, Kind kind) : store_(store) {
   level_ = store_.tx_depth_;
   changes_ = sqlite3_total_changes64(store_.db_);
   savepoint_ = level_ > 0 && kind == kWrite;
+  if (level_ == 0 && kind == kRead && store_.wal_frames_ > Store::kReaderCopyBackFrames) store_.copy_back();
   if (level_ == 0)
     status_ = run_cached(store_, kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
   else if (savepoint_)
@@ -363,12 +387,13 @@ Status Store::init(const SeedConfig& cfg) {
     if (Status s = exec("PRAGMA journal_mode=WAL")) return s;
   // Statement journals (savepoints inside a change) and sorts stay in memory
   // rather than in files under /var/tmp.  The write-ahead log is copied back
-  // into the database every 8192 pages (32 MiB) rather than every 1000: a
-  // page that many changes touch is copied once, and the copies' two syncs
-  // come eight times less often.
-  if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY; "
-                      "PRAGMA wal_autocheckpoint=8192"))
+  // into the database by the store's own hook (wal_written): every 8192
+  // pages (32 MiB) rather than SQLite's 1000, so that a page that many
+  // changes touch is copied once and the copies' two syncs come eight times
+  // less often, and sooner when a read follows writes.
+  if (Status s = exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON; PRAGMA temp_store=MEMORY"))
     return s;
+  sqlite3_wal_hook(db_, &Store::wal_written, this);
   // A page cache of 64 MiB and the file mapped into memory keep a lookup's
   // B-tree pages at hand as the tree grows, so finding an entry stays a few
   // page visits rather than a few reads from the file.  The mapping asked

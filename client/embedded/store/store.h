@@ -384,6 +384,12 @@ class Store {
   Expected<const AttrDef*> attr_def(const Schema& s, std::string_view name);
   Status insert_value(const Schema& s, EntryId id, const AttrDef& a, Value v, bool ignore_duplicate);
   Status ensure_entry(EntryId id);
+  // The write-ahead log's copying back (store.cpp).
+  static constexpr int kCopyBackFrames = 8192;
+  static constexpr int kReaderCopyBackFrames = 4096;
+  static int wal_written(void* self, sqlite3* db, const char* name, int frames);
+  void copy_back();
+  int wal_frames_ = 0;  // in the log after this connection's last commit, less what was copied back
   Expected<std::shared_ptr<const Schema>> load_schema();
   Status bump_schema_version();
 

@@ -274,7 +274,9 @@ Expected<Dn> parse_dn(std::string_view text) {
   return finish(std::move(t->rdns), true);
 }
 
-Expected<Dn> parse_name_context(std::string_view text) {
+namespace {
+
+Expected<Dn> parse_context_text(std::string_view text) {
   bool blank = true;
   for (char c : text)
     if (!is_blank(c)) blank = false;
@@ -284,6 +286,24 @@ Expected<Dn> parse_name_context(std::string_view text) {
   if (t->root) return Dn{};
   if (t->trailing_dots || t->rdns.empty()) return fail(ERR_INVALID_OBJECT_NAME);
   return finish(std::move(t->rdns), false);
+}
+
+}  // namespace
+
+// A script names its entries relative to one name context, call after
+// call: the last one parsed (per thread) is kept with its result.
+Expected<Dn> parse_name_context(std::string_view text) {
+  struct Last {
+    bool have = false;
+    std::string text;
+    Expected<Dn> dn = Dn{};
+  };
+  thread_local Last last;
+  if (last.have && last.text == text) return last.dn;
+  last.dn = parse_context_text(text);
+  last.text.assign(text);
+  last.have = true;
+  return last.dn;
 }
 
 Expected<Dn> resolve_name(std::string_view text, const Dn& ctx, uint32_t flags) {
