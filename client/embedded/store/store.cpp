@@ -272,10 +272,13 @@ int Store::wal_written(void* self, sqlite3*, const char*, int frames) {
   return SQLITE_OK;
 }
 
+// Tried once per run of writes: what it cannot copy (a reader in another
+// process still needs those frames) waits for the next run, rather than
+// being tried again by every read.
 void Store::copy_back() {
   int log = 0, copied = 0;
-  if (sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied) == SQLITE_OK)
-    wal_frames_ = log > copied ? log - copied : 0;
+  sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, &log, &copied);
+  wal_frames_ = 0;
 }
 
 Transaction::Transaction(Store& store, Kind kind) : store_(store) {

@@ -389,7 +389,7 @@ class Store {
   static constexpr int kReaderCopyBackFrames = 4096;
   static int wal_written(void* self, sqlite3* db, const char* name, int frames);
   void copy_back();
-  int wal_frames_ = 0;  // in the log after this connection's last commit, less what was copied back
+  int wal_frames_ = 0;  // in the log after this connection's last commit; 0 once copying back was tried
   Expected<std::shared_ptr<const Schema>> load_schema();
   Status bump_schema_version();
 
