@@ -1,5 +1,6 @@
 // The store's entries and attribute values.
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 
 #include "store/queries.h"
@@ -110,7 +111,7 @@ Status Store::insert_value(const Schema& s, EntryId id, const AttrDef& a, Value 
 
 Expected<EntryId> Store::add_entry(EntryId parent, const Rdn& rdn, std::string_view cls,
                                    const std::vector<NewValue>& values, uint32_t flags) {
-  Transaction tx(*this);
+  Transaction tx(*this, Transaction::kPart);
   if (tx.status()) return fail(tx.status());
   auto sc = schema();
   if (!sc) return fail(sc.status());
@@ -417,7 +418,7 @@ Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {
 }
 
 Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
-  Transaction tx(*this);
+  Transaction tx(*this, Transaction::kPart);
   if (tx.status()) return tx.status();
   auto sc = schema();
   if (!sc) return sc.status();

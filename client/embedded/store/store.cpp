@@ -287,7 +287,7 @@ Transaction::Transaction(Store& store, Kind kind) : store_(store) {
   savepoint_ = level_ > 0 && kind == kWrite;
   if (level_ == 0 && kind == kRead && store_.wal_frames_ > Store::kReaderCopyBackFrames) store_.copy_back();
   if (level_ == 0)
-    status_ = run_cached(store_, kind == kWrite ? "BEGIN IMMEDIATE" : "BEGIN");
+    status_ = run_cached(store_, kind == kRead ? "BEGIN" : "BEGIN IMMEDIATE");
   else if (savepoint_)
     status_ = run_cached(store_, "SAVEPOINT sp" + std::to_string(level_));
   if (status_ == 0)

@@ -27,7 +27,9 @@
 //     pages in one write rather than two per page.
 //   - Every change is one transaction: each mutating member runs inside a
 //     Transaction of its own, or inside the caller's when one is open
-//     (nested ones become savepoints).  A failed member changes nothing.
+//     (nested ones become savepoints).  A failed member changes nothing,
+//     but for add_entry inside a caller's transaction, which the caller
+//     rolls back when the add fails (Transaction::kPart).
 //   - Entry names are unique per parent by rdn key (names.h rdn_key);
 //     finding an entry by name, listing a container and finding entries by
 //     an attribute value go through indexes (logarithmic in the tree).
@@ -225,10 +227,11 @@ class Store {
   Expected<std::vector<Entry>> children_of_class(EntryId parent, const std::string& class_key, EntryId after,
                                                  size_t limit);
   Expected<uint32_t> child_count(EntryId parent);
-  // Adds an entry with its values in one transaction.  The RDN's values and
-  // the Object Class lineage are added when missing; DS_CONTAINER_ENTRY is
-  // set for container classes.  ERR_NO_SUCH_ENTRY (parent),
-  // ERR_ENTRY_ALREADY_EXISTS, ERR_NO_SUCH_CLASS, value codes.
+  // Adds an entry with its values in one transaction (inside the caller's,
+  // without a savepoint: a caller whose add failed rolls its own back).
+  // The RDN's values and the Object Class lineage are added when missing;
+  // DS_CONTAINER_ENTRY is set for container classes.  ERR_NO_SUCH_ENTRY
+  // (parent), ERR_ENTRY_ALREADY_EXISTS, ERR_NO_SUCH_CLASS, value codes.
   Expected<EntryId> add_entry(EntryId parent, const Rdn& rdn, std::string_view cls,
                               const std::vector<NewValue>& values, uint32_t flags = 0);
   // ERR_ENTRY_IS_NOT_LEAF, ERR_PARTITION_ROOT, ERR_CRUCIAL_REPLICA (a server
@@ -426,9 +429,13 @@ class Store {
 // A transaction on a store: BEGIN IMMEDIATE (writers) or BEGIN (readers)
 // when none is open, a savepoint for a writer inside an open one (a reader
 // there just joins it).  Rolled back on destruction unless committed.
+// kPart is a writer whose caller undoes the whole of its own transaction
+// when the part fails: inside an open transaction it joins it without a
+// savepoint (a savepoint copies every page the part changes, which for an
+// add is a tenth of its cost), alone it is a writer like kWrite.
 class Transaction {
  public:
-  enum Kind { kRead, kWrite };
+  enum Kind { kRead, kWrite, kPart };
   explicit Transaction(Store& store, Kind kind = kWrite);
   ~Transaction();
   Transaction(const Transaction&) = delete;
