@@ -16,6 +16,10 @@
 // that the process's store is made with it (the store is made on first use).
 inline constexpr const char *kAdminPassword = "Admin-test-pw";
 inline const bool kAdminPasswordSet = (setenv("NWCLIENT_ADMIN_PASSWORD", kAdminPassword, 1), true);
+// Run by hand rather than by CTest, the tests would otherwise work in the
+// caller's own default store (~/.local/share/nwclient/tree.db) and leave
+// their entries there: without a store named, they get a private one.
+inline const bool kStoreSet = (setenv("NWCLIENT_STORE", ":memory:", 0), true);
 
 // Sets (or, with nullptr, unsets) one variable; the destructor puts back
 // what was there before.
