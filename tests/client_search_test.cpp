@@ -3,6 +3,7 @@
 // attribute information asked for, results in several parts with small
 // result buffers, closed iterations, limits and the error statuses.
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -42,6 +43,7 @@ struct Query {
   const std::vector<std::string> *names = nullptr; // null: all attributes
   size_t size = DEFAULT_MESSAGE_LEN;
   nint32 limit = 0;
+  std::function<void(const Result &)> after_first_part; // runs between the first part and the rest
 };
 
 class ClientSearch : public ClientDir {
@@ -111,6 +113,7 @@ protected:
         r.objects[name] = f;
         r.order.push_back(name);
       }
+      if (r.parts == 1 && q.after_first_part) q.after_first_part(r);
     } while (it != NO_MORE_ITERATIONS && r.parts < 1000);
     return r;
   }
@@ -313,6 +316,29 @@ TEST_F(ClientSearch, SmallBuffersGiveEveryObjectOnceOverSeveralParts) {
   EXPECT_GT(bulk.parts, 1);
   EXPECT_EQ(bulk.order.size(), 30u);
   EXPECT_EQ(bulk.names().size(), 30u);
+
+  // What changes between two parts is given as it is then: a search reads
+  // its matches ahead, and those read in one part but given in a later one
+  // are read again (renamed: under the new name; removed: left out).
+  Query changing;
+  changing.size = 1000;
+  changing.info = DS_ATTRIBUTE_NAMES;
+  changing.filter = f.filter;
+  size_t given_first = 0;
+  changing.after_first_part = [&](const Result &r) {
+    given_first = r.order.size();
+    for (int i = 0; i < 30; ++i)
+      ASSERT_EQ(NWDSModifyRDN(ctx, ("CN=Many" + std::to_string(i) + ".OU=Sub1.OU=Mixed").c_str(),
+                              ("CN=Moved" + std::to_string(i)).c_str(), 1),
+                0);
+    ASSERT_EQ(NWDSRemoveObject(ctx, "CN=Moved29.OU=Sub1.OU=Mixed"), 0);
+  };
+  Result after = Search("OU=Mixed", changing);
+  ASSERT_EQ(after.status, 0);
+  ASSERT_LT(given_first, 29u) << "the last match is left for a later part";
+  ASSERT_EQ(after.order.size(), 29u) << "the one removed is left out";
+  for (size_t k = 0; k < after.order.size(); ++k)
+    EXPECT_EQ(after.order[k].rfind(k < given_first ? "CN=Many" : "CN=Moved", 0), 0u) << after.order[k];
 
   // A buffer that cannot hold one object.
   Query tiny;

@@ -132,11 +132,18 @@ Expected<std::string> full_name(Store &store, const Entry &e) {
 /* What one object of the result is; false (status 0) when it no longer
    exists.  Values are given in their stored encoding, which is the one a
    result carries. */
-NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, ObjectOut &o, bool &exists) {
+NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, const Store::KeyRow *row, ObjectOut &o,
+                   bool &exists) {
   Store &store = *op.store;
   exists = false;
   uint32_t subordinates = 0;
-  auto e = store.entry(id, &subordinates);
+  Expected<Entry> e = Entry{};
+  if (row != nullptr) { /* as the index gave it, in this transaction */
+    e = Entry{id, row->parent, row->rdn, row->cls, row->flags, row->ctime, row->mtime};
+    subordinates = row->subordinates;
+  } else {
+    e = store.entry(id, &subordinates);
+  }
   if (!e) return e.status() == ERR_NO_SUCH_ENTRY ? 0 : e.status();
   auto full = full_name(store, *e);
   if (!full) return full.status() == ERR_NO_SUCH_ENTRY ? 0 : full.status();
@@ -225,16 +232,18 @@ NWDSCCODE fill(const Op &op, PendingSearch &s, Buffer &buf, bool &more) {
   if (!w.add_count(tag::OBJECT_COUNT, 0)) return ERR_INSUFFICIENT_BUFFER;
   Transaction tx(*op.store, Transaction::kRead);
   if (tx.status()) return tx.status();
+  s.matches.next_call();
   nuint32 given = 0;
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;
   for (;;) {
     EntryId id = kNoEntry;
     bool any = false;
-    if (NWDSCCODE st = s.matches.peek(*op.store, id, any)) return st;
+    const Store::KeyRow *row = nullptr;
+    if (NWDSCCODE st = s.matches.peek(*op.store, id, any, row)) return st;
     if (!any) break;
     ObjectOut o;
     bool exists = false;
-    if (NWDSCCODE st = describe(op, s, id, o, exists)) return st;
+    if (NWDSCCODE st = describe(op, s, id, row, o, exists)) return st;
     if (!exists) {
       s.matches.pop();
       continue;

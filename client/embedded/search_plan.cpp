@@ -237,17 +237,22 @@ NWDSCCODE SearchCursor::start(const Op &op, EntryId base, const std::string &bas
   return 0;
 }
 
-NWDSCCODE SearchCursor::peek(Store &store, EntryId &id, bool &any) {
+NWDSCCODE SearchCursor::peek(Store &store, EntryId &id, bool &any, const Store::KeyRow *&row) {
   while (ready_.empty() && !done_)
     if (NWDSCCODE st = refill(store)) return st;
   any = !ready_.empty();
-  if (any) id = ready_.front();
+  row = nullptr;
+  if (any) {
+    const Ready &r = ready_.front();
+    id = r.id;
+    if (r.has_row && r.call == call_) row = &r.row;
+  }
   return 0;
 }
 
 NWDSCCODE SearchCursor::refill(Store &store) { return indexed_ ? refill_index(store) : refill_walk(store); }
 
-NWDSCCODE SearchCursor::consider(Store &store, EntryId id) {
+NWDSCCODE SearchCursor::consider(Store &store, EntryId id, const Store::KeyRow *row) {
   if (limit_ > 0 && examined_ >= limit_) {
     done_ = true;
     return 0;
@@ -266,7 +271,16 @@ NWDSCCODE SearchCursor::consider(Store &store, EntryId id) {
       ok = *h;
     }
   }
-  if (ok) ready_.push_back(id);
+  if (ok) {
+    Ready r;
+    r.id = id;
+    r.call = call_;
+    if (row != nullptr) {
+      r.has_row = true;
+      r.row = *row;
+    }
+    ready_.push_back(std::move(r));
+  }
   return 0;
 }
 
@@ -309,7 +323,7 @@ NWDSCCODE SearchCursor::refill_index(Store &store) {
       given = *h;
     }
     if (given) continue;
-    if (NWDSCCODE st = consider(store, row.entry)) return st;
+    if (NWDSCCODE st = consider(store, row.entry, &row)) return st;
   }
   if (rows->size() < kPage && !done_) {
     if (++driver_ < drivers_.size()) {

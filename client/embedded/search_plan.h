@@ -74,9 +74,14 @@ public:
      with `scope`.  Inside a read transaction. */
   NWDSCCODE start(const Op &op, EntryId base, const std::string &base_path, nint32 scope, bool aliases,
                   FilterNode filter, nint32 limit);
-  /* The next matching entry (`any` false at the end), without taking it. */
-  NWDSCCODE peek(Store &store, EntryId &id, bool &any);
+  /* The next matching entry (`any` false at the end), without taking it;
+     `row` its row and number of subordinates when the index gave them in
+     this call's transaction (null otherwise: read them). */
+  NWDSCCODE peek(Store &store, EntryId &id, bool &any, const Store::KeyRow *&row);
   void pop() { ready_.pop_front(); }
+  /* A new call of the search, in a transaction of its own: the rows kept
+     from an earlier one are read again. */
+  void next_call() { ++call_; }
   nint32 examined() const { return examined_; }
   bool uses_index() const { return indexed_; }
 
@@ -91,8 +96,9 @@ private:
   NWDSCCODE refill(Store &store);
   NWDSCCODE refill_index(Store &store);
   NWDSCCODE refill_walk(Store &store);
-  /* A candidate in scope: counted, then tested; kept when it matches. */
-  NWDSCCODE consider(Store &store, EntryId id);
+  /* A candidate in scope (with its row, from the index): counted, then
+     tested; kept when it matches. */
+  NWDSCCODE consider(Store &store, EntryId id, const Store::KeyRow *row = nullptr);
   bool is_alias(const Schema &schema, uint32_t flags, const std::string &cls) const;
 
   FilterNode filter_;
@@ -122,7 +128,14 @@ private:
   EntryId after_id_ = kNoEntry;
   bool root_started_ = false;
 
-  std::deque<EntryId> ready_;
+  struct Ready {
+    EntryId id = kNoEntry;
+    bool has_row = false;
+    Store::KeyRow row;
+    uint64_t call = 0;
+  };
+  std::deque<Ready> ready_;
+  uint64_t call_ = 0;
   bool done_ = false;
 };
 

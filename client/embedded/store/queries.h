@@ -44,15 +44,18 @@ inline constexpr const char* kEntriesWithAttribute =
 inline constexpr const char* kPathOf = "SELECT path FROM entries WHERE id = ?";
 inline constexpr const char* kPathRow = "SELECT id, parent, path, flags, class FROM entries WHERE id = ?";
 inline constexpr const char* kKeyRangeTo =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
+    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key <= ?4 "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kKeyRangeBelow =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
+    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key < ?4 "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kKeyRangeOpen =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
+    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kCountKeysTo =

@@ -36,6 +36,10 @@ Expected<std::vector<Store::KeyRow>> Store::key_range(int64_t attr_id, const std
     r.path = q.blob(3);
     r.flags = static_cast<uint32_t>(q.i64(4));
     r.cls = q.text(5);
+    r.rdn = q.text(6);
+    r.ctime = q.i64(7);
+    r.mtime = q.i64(8);
+    r.subordinates = static_cast<uint32_t>(q.i64(9));
     out.push_back(std::move(r));
   }
   if (rc != SQLITE_DONE) return fail(sql_status(rc));

@@ -284,7 +284,8 @@ class Store {
   Expected<std::string> path_of(EntryId id);
   static std::string path_step(EntryId id);
   // One row of the value index: an entry holding a value of the attribute
-  // whose equality key is `key`, with the entry's parent and path key.
+  // whose equality key is `key`, with the entry's row (parent, path key,
+  // flags, class, rdn, times) and the number of its subordinates.
   struct KeyRow {
     std::string key;
     EntryId entry = kNoEntry;
@@ -292,6 +293,10 @@ class Store {
     std::string path;
     uint32_t flags = 0;
     std::string cls;
+    std::string rdn;
+    int64_t ctime = 0;
+    int64_t mtime = 0;
+    uint32_t subordinates = 0;
   };
   // The rows of attribute `attr_id` after (after_key, after_entry) in (key,
   // entry) order, up to `hi` (none: to the end; `hi_inclusive` says whether
