@@ -150,18 +150,21 @@ sub list_class_and_name {
 sub rate {
     my ($n, $pick, $code) = @_;
     my $per = int($n / 3) || 1;
-    my @r;
-    for (1 .. 3) {
-        my @args = map { $pick->() } 1 .. $per;
-        my ($t0, $done) = (time, 0);
-        for (@args) {
-            $code->($_);
-            ++$done;
-            last if ($done & 15) == 0 && time - $t0 > 2;
-        }
-        push @r, $done / (time - $t0);
-    }
+    my @r = map { round_rate($code, [map { $pick->() } 1 .. $per]) } 1 .. 3;
     return (sort { $a <=> $b } @r)[1];
+}
+
+# Calls per second of one round: `code` on each argument in turn, ended
+# early after 2 s.
+sub round_rate {
+    my ($code, $args) = @_;
+    my ($t0, $done) = (time, 0);
+    for (@$args) {
+        $code->($_);
+        ++$done;
+        last if ($done & 15) == 0 && time - $t0 > 2;
+    }
+    return $done / (time - $t0);
 }
 
 # Two implementations' rates side by side: rounds of n/5 calls of each in
@@ -174,15 +177,8 @@ sub rates_side_by_side {
     my (@a, @b);
     for (1 .. 5) {
         my @args = map { $pick->() } 1 .. $per;
-        for my $side ([$code_a, \@a], [$code_b, \@b]) {
-            my ($t0, $done) = (time, 0);
-            for (@args) {
-                $side->[0]->($_);
-                ++$done;
-                last if ($done & 15) == 0 && time - $t0 > 2;
-            }
-            push @{$side->[1]}, $done / (time - $t0);
-        }
+        push @a, round_rate($code_a, \@args);
+        push @b, round_rate($code_b, \@args);
     }
     return ((sort { $a <=> $b } @a)[2], (sort { $a <=> $b } @b)[2]);
 }

@@ -195,15 +195,13 @@ template <class Visit> NWDSCCODE walk(Store &store, PendingList &l, Visit visit)
   }
 }
 
-/* Writes the next part of `l` into `buf`; `more` tells whether
-   subordinates remain after it. */
+/* Writes the next part of `l` into `buf` (inside the call's read
+   transaction); `more` tells whether subordinates remain after it. */
 NWDSCCODE fill(const Op &op, PendingList &l, Buffer &buf, bool &more) {
   more = false;
   ResultWriter w(buf, DSV_LIST);
   const size_t count_at = w.next_index();
   if (!w.add_count(tag::OBJECT_COUNT, 0)) return ERR_INSUFFICIENT_BUFFER;
-  Transaction tx(*op.store, Transaction::kRead);
-  if (tx.status()) return tx.status();
   auto parent_dn = op.store->dn_of(l.parent);
   if (!parent_dn) return parent_dn.status() == ERR_NO_SUCH_ENTRY ? 0 : parent_dn.status();
   nuint32 given = 0;

@@ -151,15 +151,22 @@ NWDSCCODE acl_attr(Cache &c, Store &store, int64_t &out) {
 /* An ACL value comes with its equality key, which begins with the subject's
    key (schema.h equality_key): the subject is taken from there rather than
    parsed again. */
+/* Takes the protected attribute and privileges of ACL value `v` into `a`;
+   false when `v` is not one (such a value is left out). */
+bool take(AclItem &a, const Value &v) {
+  if (v.texts.size() < 2 || v.nums.empty()) return false;
+  a.kind = kind_of(v.texts[0]);
+  if (a.kind == Kind::named) a.attr = fold_case(v.texts[0]);
+  a.mask = v.nums[0];
+  return true;
+}
+
 void add_acl_item(EntryInfo &info, const Value &v, const std::string &key) {
-  if (v.texts.size() < 2 || v.nums.empty()) return;
   AclItem item;
-  item.kind = kind_of(v.texts[0]);
-  if (item.kind == Kind::named) item.attr = fold_case(v.texts[0]);
+  if (!take(item, v)) return;
   const size_t end = key.find('\0');
   item.subject = end == std::string::npos ? subject_key(v.texts[1]) : key.substr(0, end);
   item.is_mask = item.subject == kMaskKey;
-  item.mask = v.nums[0];
   info.acl.push_back(std::move(item));
 }
 
@@ -191,12 +198,8 @@ Expected<bool> usable(AclItem &a) {
   if (!v) return fail(v.status());
   a.decoded = true;
   a.data = std::string();
-  a.valid = v->texts.size() >= 2 && !v->nums.empty();
-  if (!a.valid) return false;
-  a.kind = kind_of(v->texts[0]);
-  if (a.kind == Kind::named) a.attr = fold_case(v->texts[0]);
-  a.mask = v->nums[0];
-  return true;
+  a.valid = take(a, *v);
+  return a.valid;
 }
 
 NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, EntryInfo *&out,

@@ -223,15 +223,13 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, const Store
   return 0;
 }
 
-/* Writes the next part of `s` into `buf`; `more` tells whether objects
-   remain after it. */
+/* Writes the next part of `s` into `buf` (inside the call's read
+   transaction); `more` tells whether objects remain after it. */
 NWDSCCODE fill(const Op &op, PendingSearch &s, Buffer &buf, bool &more) {
   more = false;
   ResultWriter w(buf, DSV_SEARCH);
   const size_t count_at = w.next_index();
   if (!w.add_count(tag::OBJECT_COUNT, 0)) return ERR_INSUFFICIENT_BUFFER;
-  Transaction tx(*op.store, Transaction::kRead);
-  if (tx.status()) return tx.status();
   s.matches.next_call();
   nuint32 given = 0;
   const bool names_only = s.info_type == DS_ATTRIBUTE_NAMES;

@@ -252,7 +252,7 @@ NWDSCCODE SearchCursor::peek(Store &store, EntryId &id, bool &any, const Store::
 
 NWDSCCODE SearchCursor::refill(Store &store) { return indexed_ ? refill_index(store) : refill_walk(store); }
 
-NWDSCCODE SearchCursor::consider(Store &store, EntryId id, const Store::KeyRow *row) {
+NWDSCCODE SearchCursor::consider(Store &store, EntryId id, Store::KeyRow *row) {
   if (limit_ > 0 && examined_ >= limit_) {
     done_ = true;
     return 0;
@@ -277,7 +277,7 @@ NWDSCCODE SearchCursor::consider(Store &store, EntryId id, const Store::KeyRow *
     r.call = call_;
     if (row != nullptr) {
       r.has_row = true;
-      r.row = *row;
+      r.row = std::move(*row);
     }
     ready_.push_back(std::move(r));
   }
@@ -301,7 +301,7 @@ NWDSCCODE SearchCursor::refill_index(Store &store) {
                            kPage);
   }
   if (!rows) return rows.status();
-  for (const Store::KeyRow &row : *rows) {
+  for (Store::KeyRow &row : *rows) {
     if (done_) return 0;
     after_key_ = row.key;
     after_entry_ = row.entry;

@@ -96,9 +96,9 @@ private:
   NWDSCCODE refill(Store &store);
   NWDSCCODE refill_index(Store &store);
   NWDSCCODE refill_walk(Store &store);
-  /* A candidate in scope (with its row, from the index): counted, then
-     tested; kept when it matches. */
-  NWDSCCODE consider(Store &store, EntryId id, const Store::KeyRow *row = nullptr);
+  /* A candidate in scope (with its row, from the index, taken when it is
+     kept): counted, then tested; kept when it matches. */
+  NWDSCCODE consider(Store &store, EntryId id, Store::KeyRow *row = nullptr);
   bool is_alias(const Schema &schema, uint32_t flags, const std::string &cls) const;
 
   FilterNode filter_;

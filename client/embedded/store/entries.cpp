@@ -1,6 +1,5 @@
 // The store's entries and attribute values.
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 
 #include "store/queries.h"
@@ -418,7 +417,7 @@ Status Store::add_value(EntryId id, std::string_view attr, const Value& v) {
 }
 
 Status Store::remove_value(EntryId id, std::string_view attr, const Value& v) {
-  Transaction tx(*this, Transaction::kPart);
+  Transaction tx(*this);
   if (tx.status()) return tx.status();
   auto sc = schema();
   if (!sc) return sc.status();
