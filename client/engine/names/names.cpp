@@ -12,23 +12,23 @@ namespace {
 constexpr std::string_view kRootName = "[Root]";
 
 // Text with a per-byte "was escaped" mark, so that separators and blanks
-// can be told from literal ones after the backslashes are gone.
+// can be told from literal ones after the backslashes are gone.  A view:
+// the text and its marks belong to the caller (tokenize), and a name
+// without backslashes, the usual one, is viewed where it stands, unmarked.
 struct Marked {
-  std::string text;
-  std::vector<bool> escaped;
-  void push(char c, bool e) {
-    text += c;
-    escaped.push_back(e);
-  }
+  std::string_view text;
+  const char* esc = nullptr;  // one byte per byte of text, nonzero when escaped; null when none is
   size_t size() const { return text.size(); }
-  bool is(size_t i, char c) const { return text[i] == c && !escaped[i]; }
+  bool escaped(size_t i) const { return esc != nullptr && esc[i] != 0; }
+  bool is(size_t i, char c) const { return text[i] == c && !escaped(i); }
   Marked slice(size_t from, size_t to) const {
-    Marked m;
-    m.text = text.substr(from, to - from);
-    m.escaped.assign(escaped.begin() + static_cast<long>(from), escaped.begin() + static_cast<long>(to));
-    return m;
+    return Marked{text.substr(from, to - from), esc != nullptr ? esc + from : nullptr};
   }
-  bool any_escaped() const { return std::find(escaped.begin(), escaped.end(), true) != escaped.end(); }
+  bool any_escaped() const {
+    for (size_t i = 0; esc != nullptr && i < text.size(); ++i)
+      if (esc[i]) return true;
+    return false;
+  }
 };
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -36,13 +36,17 @@ bool is_blank(char c) { return c == ' ' || c == '\t'; }
 // Unescaped blanks at both ends dropped, inner runs of unescaped blanks
 // folded to one blank.
 std::string normalise_blanks(const Marked& m) {
+  const std::string_view t = m.text;
+  if (t.empty() || (!is_blank(t.front()) && !is_blank(t.back()) && t.find('\t') == std::string_view::npos &&
+                    t.find("  ") == std::string_view::npos))
+    return std::string(t);  // nothing to drop or fold
   size_t b = 0, e = m.size();
-  while (b < e && is_blank(m.text[b]) && !m.escaped[b]) ++b;
-  while (e > b && is_blank(m.text[e - 1]) && !m.escaped[e - 1]) --e;
+  while (b < e && is_blank(m.text[b]) && !m.escaped(b)) ++b;
+  while (e > b && is_blank(m.text[e - 1]) && !m.escaped(e - 1)) --e;
   std::string out;
   bool in_run = false;
   for (size_t i = b; i < e; ++i) {
-    const bool plain_blank = is_blank(m.text[i]) && !m.escaped[i];
+    const bool plain_blank = is_blank(m.text[i]) && !m.escaped(i);
     if (plain_blank) {
       if (!in_run) out += ' ';
       in_run = true;
@@ -69,7 +73,7 @@ std::vector<Marked> split(const Marked& m, char sep) {
 
 bool blank_only(const Marked& m) {
   for (size_t i = 0; i < m.size(); ++i)
-    if (!(is_blank(m.text[i]) && !m.escaped[i])) return false;
+    if (!(is_blank(m.text[i]) && !m.escaped(i))) return false;
   return true;
 }
 
@@ -104,10 +108,12 @@ Expected<Ava> parse_ava(const Marked& m) {
 
 Expected<Rdn> parse_rdn_marked(const Marked& m) {
   Rdn rdn;
-  for (const Marked& part : split(m, '+')) {
-    auto ava = parse_ava(part);
+  for (size_t start = 0, i = 0; i <= m.size(); ++i) {
+    if (i < m.size() && !m.is(i, '+')) continue;
+    auto ava = parse_ava(m.slice(start, i));
     if (!ava) return fail(ava.status());
     rdn.avas.push_back(std::move(*ava));
+    start = i + 1;
   }
   if (rdn.avas.size() > 1) {
     for (const Ava& a : rdn.avas)
@@ -123,15 +129,17 @@ bool is_root_word(const Marked& m) {
 
 Expected<Tokens> tokenize(std::string_view text) {
   if (text.size() >= MAX_DN_BYTES * 2) return fail(ERR_INVALID_OBJECT_NAME);
-  Marked m;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\0') return fail(ERR_INVALID_OBJECT_NAME);
-    if (text[i] == '\\') {
-      if (i + 1 >= text.size()) return fail(ERR_INVALID_OBJECT_NAME);
-      m.push(text[++i], true);
-    } else {
-      m.push(text[i], false);
+  if (text.find('\0') != std::string_view::npos) return fail(ERR_INVALID_OBJECT_NAME);
+  Marked m{text, nullptr};
+  std::string unescaped, marks;  // m's storage when the name has backslashes
+  if (text.find('\\') != std::string_view::npos) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      const bool e = text[i] == '\\';
+      if (e && ++i >= text.size()) return fail(ERR_INVALID_OBJECT_NAME);
+      unescaped += text[i];
+      marks += static_cast<char>(e);
     }
+    m = Marked{unescaped, marks.data()};
   }
   Tokens t;
   if (blank_only(m)) return fail(ERR_INVALID_OBJECT_NAME);
@@ -186,23 +194,49 @@ void assign_types(std::vector<Rdn>& rdns, bool leaf_first) {
   }
 }
 
-Status check_rdn(const Rdn& rdn) {
+void append_escaped(std::string& out, std::string_view value) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char c = value[i];
+    const bool edge_blank = c == ' ' && (i == 0 || i + 1 == value.size() || value[i - 1] == ' ');
+    if (c == '.' || c == '=' || c == '+' || c == '\\' || edge_blank) out += '\\';
+    out += c;
+  }
+}
+
+void append_rdn(std::string& out, const Rdn& rdn, bool typeless) {
+  for (size_t i = 0; i < rdn.avas.size(); ++i) {
+    if (i) out += '+';
+    if (!typeless && !rdn.avas[i].type.empty()) {
+      out += rdn.avas[i].type;
+      out += '=';
+    }
+    append_escaped(out, rdn.avas[i].value);
+  }
+}
+
+// Checks an RDN and appends its text to `out`.
+Status check_rdn(const Rdn& rdn, std::string& out) {
   for (size_t i = 0; i < rdn.avas.size(); ++i) {
     const Ava& a = rdn.avas[i];
     for (size_t j = i + 1; j < rdn.avas.size(); ++j)
       if (fold_case(a.type) == fold_case(rdn.avas[j].type)) return ERR_DUPLICATE_TYPE;
     if (a.type == "C" && count_chars(a.value) > 2) return ERR_COUNTRY_NAME_TOO_LONG;
   }
-  if (format_rdn(rdn).size() > MAX_RDN_BYTES - 1) return ERR_RDN_TOO_LONG;
+  const size_t at = out.size();
+  append_rdn(out, rdn, false);
+  if (out.size() - at > MAX_RDN_BYTES - 1) return ERR_RDN_TOO_LONG;
   return 0;
 }
 
 Expected<Dn> finish(std::vector<Rdn> rdns, bool leaf_first) {
   assign_types(rdns, leaf_first);
   Dn dn{std::move(rdns)};
-  for (const Rdn& r : dn.rdns)
-    if (Status s = check_rdn(r)) return fail(s);
-  const std::string full = format_dn(dn);
+  thread_local std::string full;  // the whole name's text, kept for its capacity
+  full.clear();
+  for (const Rdn& r : dn.rdns) {
+    if (!full.empty()) full += '.';
+    if (Status s = check_rdn(r, full)) return fail(s);
+  }
   if (full.size() > MAX_DN_BYTES - 1 || count_chars(full) > MAX_DN_CHARS)
     return fail(ERR_INVALID_OBJECT_NAME);
   return dn;
@@ -339,31 +373,20 @@ Expected<Rdn> parse_rdn(std::string_view text) {
     return fail(ERR_INVALID_OBJECT_NAME);
   for (const Ava& a : t->rdns[0].avas)
     if (a.type.empty()) return fail(ERR_INVALID_OBJECT_NAME);
-  if (Status s = check_rdn(t->rdns[0])) return fail(s);
+  std::string text_of;
+  if (Status s = check_rdn(t->rdns[0], text_of)) return fail(s);
   return std::move(t->rdns[0]);
 }
 
 std::string escape_value(std::string_view value) {
   std::string out;
-  for (size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    const bool edge_blank = c == ' ' && (i == 0 || i + 1 == value.size() || value[i - 1] == ' ');
-    if (c == '.' || c == '=' || c == '+' || c == '\\' || edge_blank) out += '\\';
-    out += c;
-  }
+  append_escaped(out, value);
   return out;
 }
 
 std::string format_rdn(const Rdn& rdn, bool typeless) {
   std::string out;
-  for (size_t i = 0; i < rdn.avas.size(); ++i) {
-    if (i) out += '+';
-    if (!typeless && !rdn.avas[i].type.empty()) {
-      out += rdn.avas[i].type;
-      out += '=';
-    }
-    out += escape_value(rdn.avas[i].value);
-  }
+  append_rdn(out, rdn, typeless);
   return out;
 }
 
@@ -424,17 +447,29 @@ bool ci_equal(std::string_view a, std::string_view b) {
   if (plain_ascii(a) && plain_ascii(b))
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
-  auto norm = [](std::string_view s) {
-    Marked m;
-    for (char c : s) m.push(c, false);
-    return fold_case(normalise_blanks(m));
-  };
+  auto norm = [](std::string_view s) { return fold_case(normalise_blanks(Marked{s, nullptr})); };
   return norm(a) == norm(b);
 }
 
-std::string rdn_key(const Rdn& rdn) { return format_rdn(folded(rdn, true)); }
+// One AVA, the usual RDN, is folded without building a folded copy.
+std::string rdn_key(const Rdn& rdn) {
+  if (rdn.avas.size() != 1) return format_rdn(folded(rdn, true));
+  const Ava& a = rdn.avas[0];
+  std::string out;
+  if (!a.type.empty()) {
+    out = fold_case(a.type);
+    out += '=';
+  }
+  append_escaped(out, normalised_fold(a.value));
+  return out;
+}
 
-std::string rdn_value_key(const Rdn& rdn) { return format_rdn(folded(rdn, false), true); }
+std::string rdn_value_key(const Rdn& rdn) {
+  if (rdn.avas.size() != 1) return format_rdn(folded(rdn, false), true);
+  std::string out;
+  append_escaped(out, normalised_fold(rdn.avas[0].value));
+  return out;
+}
 
 std::string dn_key(const Dn& dn) {
   std::string out;
