@@ -13,6 +13,7 @@
  */
 #include "rights.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 
@@ -290,10 +291,20 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
       for (Held &h : node.held) (a.kind == Kind::entry ? h.entry : h.all_attrs) &= a.mask;
     }
   }
-  /* A trustee's own assignment replaces what it inherited. */
-  std::vector<Held> own(n);
-  std::vector<unsigned char> has_entry(n, 0), has_all(n, 0);
-  std::vector<std::map<std::string, nuint32>> named(n);
+  /* A trustee's own assignment replaces what it inherited.  Named
+     assignments are few (a user's defaults have four): kept in a list
+     pointing at the items' attribute names rather than in maps. */
+  struct Own {
+    Held held;
+    bool entry = false, all_attrs = false;
+  };
+  struct Named {
+    const std::string *attr;
+    size_t trustee;
+    nuint32 mask;
+  };
+  std::vector<Own> own(n);
+  std::vector<Named> named;
   for (AclItem &a : info->acl) {
     if (a.is_mask) continue;
     /* [Self] on an entry is the entry itself as a trustee. */
@@ -303,37 +314,46 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
     auto ok = usable(a);
     if (!ok) return ok.status();
     if (!*ok) continue;
+    Own &o = own[static_cast<size_t>(t)];
     switch (a.kind) {
-    case Kind::entry: own[t].entry |= a.mask; has_entry[t] = 1; break;
-    case Kind::all_attrs: own[t].all_attrs |= a.mask; has_all[t] = 1; break;
-    case Kind::named: named[t][a.attr] |= a.mask; break;
+    case Kind::entry: o.held.entry |= a.mask; o.entry = true; break;
+    case Kind::all_attrs: o.held.all_attrs |= a.mask; o.all_attrs = true; break;
+    case Kind::named: named.push_back({&a.attr, static_cast<size_t>(t), a.mask}); break;
     }
   }
   for (size_t t = 0; t < n; ++t) {
-    if (has_entry[t]) node.held[t].entry = own[t].entry;
-    if (has_all[t]) node.held[t].all_attrs = own[t].all_attrs;
+    if (own[t].entry) node.held[t].entry = own[t].held.entry;
+    if (own[t].all_attrs) node.held[t].all_attrs = own[t].held.all_attrs;
   }
   Privileges &p = node.privileges;
   for (const Held &h : node.held) {
     p.entry |= h.entry;
     p.all_attrs |= h.all_attrs;
   }
-  std::map<std::string, nuint32> by_attr;
-  for (size_t t = 0; t < n; ++t)
-    for (const auto &[attr, r] : named[t]) by_attr[attr];
-  for (auto &[attr, r] : by_attr)
-    for (size_t t = 0; t < n; ++t) {
-      auto it = named[t].find(attr);
-      r |= it != named[t].end() ? it->second : node.held[t].all_attrs;
-    }
   if (p.entry & DS_ENTRY_SUPERVISOR) {
     p.entry = kAllEntryRights;
     p.all_attrs = kAllAttrRights;
-    by_attr.clear();
+    named.clear();
   }
   p.entry &= kAllEntryRights;
   p.all_attrs = attr_implied(p.all_attrs);
-  for (auto &[attr, r] : by_attr) p.named.emplace_back(attr, attr_implied(r));
+  /* An attribute with a named assignment: each trustee holds what it was
+     given on it, or else its all-attributes rights. */
+  std::sort(named.begin(), named.end(), [](const Named &x, const Named &y) {
+    return *x.attr != *y.attr ? *x.attr < *y.attr : x.trustee < y.trustee;
+  });
+  for (size_t i = 0; i < named.size();) {
+    size_t j = i;
+    nuint32 r = 0;
+    for (size_t t = 0; t < n; ++t) {
+      const size_t from = j;
+      nuint32 given = 0;
+      for (; j < named.size() && *named[j].attr == *named[i].attr && named[j].trustee == t; ++j) given |= named[j].mask;
+      r |= j != from ? given : node.held[t].all_attrs;
+    }
+    p.named.emplace_back(*named[i].attr, attr_implied(r));
+    i = j;
+  }
   ++c.nodes;
   out = &ii.nodes.emplace(id, std::move(node)).first->second;
   return 0;
