@@ -1,7 +1,9 @@
 // The store's file layout: a store written while each value was a table row
 // of its own (an id, and a unique index over entry, attribute and key) opens
 // rewritten into the layout clustered by entry, with every value, the order
-// of values and the value index intact.
+// of values and the value index intact; a store whose value table still
+// names foreign keys opens without them, its values kept and still removed
+// with their entry.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -53,6 +55,7 @@ constexpr const char* kEveryValue =
 // (so they follow neither the key nor the entry order) and in insertion
 // order within each entry.
 constexpr const char* kToRowLayout = R"SQL(
+DROP TRIGGER entry_takes_its_values;
 ALTER TABLE attr_values RENAME TO clustered;
 DROP INDEX values_by_attr_key_entry;
 CREATE TABLE attr_values(
@@ -131,6 +134,53 @@ TEST(StoreLayout, AStoreOfValueRowsOpensClusteredWithEveryValue) {
   EXPECT_EQ((*refs)[0].entry, user);
   ASSERT_EQ(st.remove_entry(user), 0);
   EXPECT_EQ(text_of(st, ("SELECT count(*) FROM attr_values WHERE entry = " + std::to_string(user)).c_str()), "0|\n");
+  for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
+}
+
+// The value table as stores before this one defined it: with foreign keys.
+constexpr const char* kWithReferences = R"SQL(
+PRAGMA writable_schema=ON;
+UPDATE sqlite_schema SET sql = replace(replace(sql,
+  'entry INTEGER NOT NULL,', 'entry INTEGER NOT NULL REFERENCES entries(id) ON DELETE CASCADE,'),
+  'attr INTEGER NOT NULL,', 'attr INTEGER NOT NULL REFERENCES attr_defs(id),')
+  WHERE name = 'attr_values';
+DROP TRIGGER entry_takes_its_values;
+PRAGMA writable_schema=OFF;
+)SQL";
+
+TEST(StoreLayout, AValueTableWithForeignKeysOpensWithoutThemAndKeepsItsValues) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / ("layout-fk-" + std::to_string(getpid()) + ".db")).string();
+  for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
+  std::string before;
+  EntryId user = kNoEntry;
+  {
+    auto s = Store::open(path, SeedConfig{});
+    ASSERT_TRUE(s.ok());
+    Store& st = **s;
+    auto org = st.find(parse_dn("O=Example").value());
+    ASSERT_TRUE(org.ok());
+    auto u = st.add_entry(*org, parse_rdn("CN=Kept").value(), "User", {{"Surname", Value::text(SYN_CI_STRING, "Kept")}});
+    ASSERT_TRUE(u.ok());
+    user = *u;
+    const int version = std::stoi(text_of(st, "PRAGMA schema_version"));
+    ASSERT_EQ(exec(st, kWithReferences), SQLITE_OK) << sqlite3_errmsg(st.db());
+    ASSERT_EQ(exec(st, ("PRAGMA schema_version=" + std::to_string(version + 1)).c_str()), SQLITE_OK);
+    ASSERT_NE(text_of(st, "SELECT sql FROM sqlite_schema WHERE name = 'attr_values'").find("REFERENCES"),
+              std::string::npos);
+    before = text_of(st, kEveryValue);
+  }
+  auto s = Store::open(path, SeedConfig{});
+  ASSERT_TRUE(s.ok());
+  Store& st = **s;
+  EXPECT_EQ(text_of(st, "SELECT sql FROM sqlite_schema WHERE name = 'attr_values'").find("REFERENCES"),
+            std::string::npos);
+  EXPECT_EQ(text_of(st, "PRAGMA integrity_check"), "ok|\n");
+  EXPECT_EQ(text_of(st, kEveryValue), before);
+  ASSERT_EQ(st.add_value(user, "Description", Value::text(SYN_CI_STRING, "after")), 0);
+  ASSERT_EQ(st.remove_entry(user), 0);
+  EXPECT_EQ(text_of(st, ("SELECT count(*) FROM attr_values WHERE entry = " + std::to_string(user)).c_str()), "0|\n")
+      << "an entry's values go with it";
   for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
 }
 

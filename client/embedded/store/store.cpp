@@ -404,6 +404,8 @@ Status Store::init(const SeedConfig& cfg) {
   // (2 GiB in the usual one: a 1,000,000-entry tree is beyond 1 GiB).
   if (!is_memory(path_))
     if (Status s = exec("PRAGMA cache_size=-65536; PRAGMA mmap_size=1099511627776")) return s;
+  if (!is_memory(path_))
+    if (Status s = drop_value_references()) return s;
   {
     Transaction tx(*this);
     if (tx.status()) return tx.status();

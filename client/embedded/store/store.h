@@ -373,6 +373,7 @@ class Store {
   Status init(const SeedConfig& seed);
   Status upgrade_layout();  // ancestry.cpp
   Status lay_out_values();  // values_layout.cpp
+  Status drop_value_references();  // values_layout.cpp
   // The seq the next value added to entry `id` gets.
   Expected<int64_t> next_value_seq(EntryId id);
   Status move_paths(EntryId id, EntryId new_parent);
