@@ -9,7 +9,18 @@
 // is held and then goes straight through.  A frame header whose "database
 // size" field is set marks a commit frame; the write of its page, which
 // follows, writes everything held before it returns.
+//
+// Each MiB the log grows by is handed to the kernel's writeback at once
+// (sync_file_range, without waiting), so that the log's pages reach the
+// disk while the next changes are made rather than all at the copy back's
+// sync: a log of 32 MiB written since the last sync made that sync wait
+// for all of it (0.4 s in every 10,000 adds).  Starting it after every
+// commit instead cost more than the wait.  Nothing is promised by it; the
+// syncs SQLite asks for are made as before.
 #include "store/wal_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <sqlite3.h>
 
@@ -35,7 +46,11 @@ struct WalFile {
   sqlite3_int64 held_at = 0;
   sqlite3_int64 reach = 0;       // the furthest offset written through this connection since the log began
   bool commit_next = false;      // the next write is a commit frame's page
+  int fd = -1;                   // the log opened for reading, to start its writeback; -1: none
+  sqlite3_int64 unsent = 0;      // where the log's writeback has not been started yet
 };
+
+constexpr sqlite3_int64 kWritebackBytes = sqlite3_int64{1} << 20;
 
 constexpr size_t kRealOffset = (sizeof(WalFile) + 15) / 16 * 16;
 
@@ -53,6 +68,12 @@ int flush(WalFile* w) {
     rc = w->real->pMethods->xWrite(w->real, w->held.data() + at, static_cast<int>(n),
                                    w->held_at + static_cast<sqlite3_int64>(at));
   }
+  if (rc == SQLITE_OK && w->fd >= 0 && w->held_at < w->unsent) w->unsent = w->held_at;
+  const sqlite3_int64 end = w->held_at + static_cast<sqlite3_int64>(w->held.size());
+  if (rc == SQLITE_OK && w->fd >= 0 && end - w->unsent >= kWritebackBytes) {
+    sync_file_range(w->fd, w->unsent, end - w->unsent, SYNC_FILE_RANGE_WRITE);
+    w->unsent = end;
+  }
   w->held.clear();
   w->commit_next = false;
   return rc;
@@ -62,6 +83,7 @@ int wal_close(sqlite3_file* f) {
   WalFile* w = wal(f);
   const int rc = flush(w);
   const int closed = w->real->pMethods ? w->real->pMethods->xClose(w->real) : SQLITE_OK;
+  if (w->fd >= 0) ::close(w->fd);
   w->~WalFile();
   return rc != SQLITE_OK ? rc : closed;
 }
@@ -151,6 +173,7 @@ int vfs_open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags,
     file->pMethods = nullptr;
     return rc;
   }
+  w->fd = ::open(name, O_RDONLY | O_CLOEXEC);
   w->base.pMethods = &kWalMethods;
   return SQLITE_OK;
 }
