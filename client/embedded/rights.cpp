@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <unordered_map>
 
 namespace nwc {
 
@@ -193,13 +194,47 @@ NWDSCCODE add_encoded_acl_item(EntryInfo &info, nuint32 syntax, const std::strin
 
 /* Decodes an item kept encoded; false when the value is not an ACL value
    (left out, as add_acl_item leaves it out). */
+/* The same few values recur on many entries (every user's defaults name
+   [Root] on the same two attributes): what they decoded to is kept, by
+   their encoding, for the next entry that holds them. */
+struct Decoded {
+  bool valid = false;
+  Kind kind = Kind::entry;
+  std::string attr;
+  nuint32 mask = 0;
+};
+constexpr size_t kMaxDecoded = 256;
+
 Expected<bool> usable(AclItem &a) {
   if (a.decoded) return a.valid;
-  auto v = decode_value(a.syntax, a.data);
-  if (!v) return fail(v.status());
+  static auto *seen = new std::unordered_map<std::string, Decoded>; /* under the directory lock */
+  if (a.syntax != SYN_OBJECT_ACL) { /* not kept: one encoding, one syntax */
+    auto v = decode_value(a.syntax, a.data);
+    if (!v) return fail(v.status());
+    a.decoded = true;
+    a.data = std::string();
+    a.valid = take(a, *v);
+    return a.valid;
+  }
+  auto it = seen->find(a.data);
+  if (it == seen->end()) {
+    auto v = decode_value(a.syntax, a.data);
+    if (!v) return fail(v.status());
+    AclItem taken;
+    Decoded d;
+    d.valid = take(taken, *v);
+    d.kind = taken.kind;
+    d.attr = std::move(taken.attr);
+    d.mask = taken.mask;
+    if (seen->size() >= kMaxDecoded) seen->clear();
+    it = seen->emplace(std::move(a.data), std::move(d)).first;
+  }
   a.decoded = true;
   a.data = std::string();
-  a.valid = take(a, *v);
+  a.valid = it->second.valid;
+  a.kind = it->second.kind;
+  a.attr = it->second.attr;
+  a.mask = it->second.mask;
   return a.valid;
 }
 
