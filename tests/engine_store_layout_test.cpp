@@ -37,6 +37,13 @@ std::string text_of(Store& st, const char* sql) {
   return out;
 }
 
+// A store file of this process's own, none there yet (nor its log).
+std::string fresh_store_path(const std::string& name) {
+  const std::string path = (std::filesystem::temp_directory_path() / (name + std::to_string(getpid()) + ".db")).string();
+  for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
+  return path;
+}
+
 // An entry's values as read: attribute, encoding, time, in the order given.
 using Read = std::vector<std::tuple<std::string, std::string, int64_t>>;
 Read read_values(Store& st, EntryId id) {
@@ -74,9 +81,7 @@ DROP TABLE clustered;
 )SQL";
 
 TEST(StoreLayout, AStoreOfValueRowsOpensClusteredWithEveryValue) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("layout-" + std::to_string(getpid()) + ".db")).string();
-  for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
+  const std::string path = fresh_store_path("layout-");
   std::string before;
   Read user_before;
   EntryId user = kNoEntry, ou = kNoEntry;
@@ -149,9 +154,7 @@ PRAGMA writable_schema=OFF;
 )SQL";
 
 TEST(StoreLayout, AValueTableWithForeignKeysOpensWithoutThemAndKeepsItsValues) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("layout-fk-" + std::to_string(getpid()) + ".db")).string();
-  for (const char* ext : {"", "-wal", "-shm"}) std::filesystem::remove(path + ext);
+  const std::string path = fresh_store_path("layout-fk-");
   std::string before;
   EntryId user = kNoEntry;
   {
