@@ -122,11 +122,11 @@ struct ObjectOut {
    store for containers). */
 Expected<std::string> full_name(Store &store, const Entry &e) {
   if (e.parent == kNoEntry) return format_dn(Dn{});
-  auto up = store.dn_of(e.parent);
-  if (!up) return fail(up.status());
   if (e.rdn.empty()) return fail(ERR_INCONSISTENT_DATABASE);
-  if (up->is_root()) return e.rdn;
-  return e.rdn + '.' + format_dn(*up);
+  if (e.parent == store.root_id()) return e.rdn;
+  auto up = store.name_text_of(e.parent);
+  if (!up) return fail(up.status());
+  return e.rdn + '.' + *up;
 }
 
 /* What one object of the result is; false (status 0) when it no longer

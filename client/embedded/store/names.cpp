@@ -133,4 +133,12 @@ Expected<Dn> Store::dn_of(EntryId id) {
   return dn;
 }
 
+Expected<std::string> Store::name_text_of(EntryId container) {
+  check_names();
+  if (const std::string* hit = names_.texts.get(container)) return *hit;
+  auto dn = dn_of(container);
+  if (!dn) return fail(dn.status());
+  return *names_.texts.put(container, format_dn(*dn));
+}
+
 }  // namespace nwc

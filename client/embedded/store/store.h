@@ -60,7 +60,8 @@
 //     changed the schema, or after a rollback.
 //   - find() keeps the names it resolved (and their ancestors) with their
 //     rows, and dn_of() the names of the containers it met (the entries it
-//     went up through, and one asked for that is a container).  Each cache
+//     went up through, and one asked for that is a container), and
+//     name_text_of() those names written out.  Each cache
 //     holds at most about kMaxCachedNames names, the recently used ones
 //     (recent.h).  The caches are dropped when another process commits
 //     anything (PRAGMA data_version), when this connection removes or moves
@@ -219,6 +220,8 @@ class Store {
   // The same with the number of its subordinates, in one statement.
   Expected<Entry> entry(EntryId id, uint32_t* subordinates);
   Expected<Dn> dn_of(EntryId id);
+  // A container's full name as format_dn writes it, kept beside its Dn.
+  Expected<std::string> name_text_of(EntryId container);
   // Children with id > after, by id, at most limit of them.
   Expected<std::vector<Entry>> children(EntryId parent, EntryId after = kNoEntry,
                                         size_t limit = std::numeric_limits<size_t>::max());
@@ -424,10 +427,12 @@ class Store {
     uint64_t other = 0;
     Recent<std::string, EntryRow> rows{kMaxCachedNames};  // dn_cache_key -> row
     Recent<EntryId, Dn> dns{kMaxCachedNames};             // containers' names, by id
+    Recent<EntryId, std::string> texts{kMaxCachedNames};  // containers' names written out, by id
   } names_;
   void forget_names() {
     names_.rows.clear();
     names_.dns.clear();
+    names_.texts.clear();
   }
   void check_names();  // drops the names when another process wrote
 };
