@@ -198,6 +198,14 @@ TEST_F(ClientSearch, EqualityAndPresenceFiltersMatchCaseInsensitively) {
                    Filter({{"Object Class", SYN_CLASS_NAME, {"Organizational Person"}}}))
                 .names(),
             (Names{"CN=Alice.OU=Mixed", "CN=Bob.OU=Mixed", "CN=bert.OU=Mixed"}));
+  // Found through the value index, a container still tells how many
+  // subordinates it has, and a leaf none.
+  Result by_name = Search("OU=Mixed", DS_SEARCH_SUBTREE, Filter({{"OU", SYN_CI_STRING, {"sub1"}}}));
+  ASSERT_EQ(by_name.names(), Names{"OU=Sub1.OU=Mixed"});
+  EXPECT_EQ(by_name.objects["OU=Sub1.OU=Mixed"].info.subordinateCount, 1u);
+  Result leaf = Search("OU=Mixed", DS_SEARCH_SUBTREE, Filter({{"CN", SYN_CI_STRING, {"Inner"}}}));
+  ASSERT_EQ(leaf.names(), Names{"CN=Inner.OU=Sub1.OU=Mixed"});
+  EXPECT_EQ(leaf.objects["CN=Inner.OU=Sub1.OU=Mixed"].info.subordinateCount, 0u);
   // The scope still applies to a filter answered from the value index.
   EXPECT_EQ(Search("OU=Mixed", DS_SEARCH_SUBORDINATES, Filter({{"Title", SYN_CI_STRING, {"manager"}}}))
                 .names(),

@@ -345,6 +345,11 @@ NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id) {
   return find_name(op, name, Leaf::follow, id);
 }
 
+Expected<uint32_t> subordinate_count(const Op &op, EntryId id, uint32_t flags, const std::string &cls) {
+  if (!(flags & DS_CONTAINER_ENTRY) && !op.schema->is_container(cls)) return 0u;
+  return op.store->child_count(id);
+}
+
 std::vector<int64_t> attrs_to_read(const Schema &schema, const std::vector<std::string> &names) {
   std::vector<int64_t> out;
   auto add = [&](const AttrDef *a) {

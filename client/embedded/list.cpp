@@ -221,7 +221,7 @@ NWDSCCODE fill(const Op &op, PendingList &l, Buffer &buf, bool &more) {
       more = true;
       return false;
     }
-    auto subordinates = op.store->child_count(e.id);
+    auto subordinates = subordinate_count(op, e.id, e.flags, e.cls);
     if (!subordinates) {
       err = subordinates.status();
       return false;

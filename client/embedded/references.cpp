@@ -104,7 +104,7 @@ NWDSCCODE read_references(NWDSContextHandle context, const nstr8 *serverName,
       if (!e) return e.status();
       auto edn = op.store->dn_of(eid);
       if (!edn) return edn.status();
-      auto subs = op.store->child_count(eid);
+      auto subs = subordinate_count(op, eid, e->flags, e->cls);
       if (!subs) return subs.status();
       o.entry = *e;
       o.full = format_dn(*edn);

@@ -136,15 +136,14 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, const Store
                    bool &exists) {
   Store &store = *op.store;
   exists = false;
-  uint32_t subordinates = 0;
   Expected<Entry> e = Entry{};
-  if (row != nullptr) { /* as the index gave it, in this transaction */
+  if (row != nullptr) /* as the index gave it, in this transaction */
     e = Entry{id, row->parent, row->rdn, row->cls, row->flags, row->ctime, row->mtime};
-    subordinates = row->subordinates;
-  } else {
-    e = store.entry(id, &subordinates);
-  }
+  else
+    e = store.entry(id);
   if (!e) return e.status() == ERR_NO_SUCH_ENTRY ? 0 : e.status();
+  auto subordinates = subordinate_count(op, id, e->flags, e->cls);
+  if (!subordinates) return subordinates.status();
   auto full = full_name(store, *e);
   if (!full) return full.status() == ERR_NO_SUCH_ENTRY ? 0 : full.status();
   /* The values are read first: the rights take the entry's ACL from them. */
@@ -166,7 +165,7 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, const Store
   o.full = std::move(*full);
   o.flags = o.entry.flags & (DS_ALIAS_ENTRY | DS_PARTITION_ROOT | DS_CONTAINER_ENTRY);
   if (op.schema->is_a(o.entry.cls, "Alias")) o.flags |= DS_ALIAS_ENTRY;
-  o.subordinates = subordinates;
+  o.subordinates = *subordinates;
   o.cost = name_cost(o.full) + 4 * kNumberCost + name_cost(o.entry.cls) + kNumberCost;
   if (!values) {
     exists = true;

@@ -40,14 +40,6 @@ Expected<Entry> Store::entry(EntryId id) {
   return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
 }
 
-Expected<Entry> Store::entry(EntryId id, uint32_t* subordinates) {
-  StoreStmt q(*this, queries::kEntryWithChildCount);
-  const int rc = q.bind(1, id).step();
-  if (rc != SQLITE_ROW) return fail(rc == SQLITE_DONE ? ERR_NO_SUCH_ENTRY : sql_status(rc));
-  *subordinates = static_cast<uint32_t>(q.i64(7));
-  return read_entry(q);
-}
-
 Expected<std::vector<Entry>> Store::children(EntryId parent, EntryId after, size_t limit) {
   StoreStmt q(*this, queries::kChildrenPage);
   const int64_t lim = limit > static_cast<size_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(limit);

@@ -8,9 +8,6 @@ namespace nwc::queries {
 
 inline constexpr const char* kEntryById =
     "SELECT id, parent, rdn, class, flags, ctime, mtime FROM entries WHERE id = ?";
-inline constexpr const char* kEntryWithChildCount =
-    "SELECT id, parent, rdn, class, flags, ctime, mtime, (SELECT count(*) FROM entries c WHERE c.parent = e.id) "
-    "FROM entries e WHERE id = ?";
 inline constexpr const char* kChildByKey = "SELECT id FROM entries WHERE parent = ? AND rdn_key = ?";
 inline constexpr const char* kChildRowByKey =
     "SELECT id, parent, rdn, class, flags, path FROM entries WHERE parent = ? AND rdn_key = ?";
@@ -44,18 +41,18 @@ inline constexpr const char* kEntriesWithAttribute =
 inline constexpr const char* kPathOf = "SELECT path FROM entries WHERE id = ?";
 inline constexpr const char* kPathRow = "SELECT id, parent, path, flags, class FROM entries WHERE id = ?";
 inline constexpr const char* kKeyRangeTo =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
-    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime "
+    "FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key <= ?4 "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kKeyRangeBelow =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
-    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime "
+    "FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) AND v.value_key < ?4 "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kKeyRangeOpen =
-    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime, "
-    "(SELECT count(*) FROM entries c WHERE c.parent = v.entry) FROM attr_values v JOIN entries e ON e.id = v.entry "
+    "SELECT v.value_key, v.entry, e.parent, e.path, e.flags, e.class, e.rdn, e.ctime, e.mtime "
+    "FROM attr_values v JOIN entries e ON e.id = v.entry "
     "WHERE v.attr = ?1 AND (v.value_key, v.entry) > (?2, ?3) "
     "ORDER BY v.value_key, v.entry LIMIT ?5";
 inline constexpr const char* kCountKeysTo =
@@ -79,7 +76,7 @@ inline constexpr const char* kKeyedValues =
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 
-inline constexpr const char* kIndexed[] = {kEntryById,         kEntryWithChildCount, kChildByKey, kChildRowByKey, kEntryRowById, kChildByValues,
+inline constexpr const char* kIndexed[] = {kEntryById,         kChildByKey, kChildRowByKey, kEntryRowById, kChildByValues,
                                            kChildrenPage,      kChildrenOfClassPage, kValuesOfAttribute, kValuesOfEntry, kValuesOfEntryAttr, kHasAttribute, kHasValue,
                                            kEntriesByValue,    kEntriesWithAttribute, kPathOf, kPathRow,
                                            kKeyRangeTo,        kKeyRangeBelow, kKeyRangeOpen,

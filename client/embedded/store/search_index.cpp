@@ -39,7 +39,6 @@ Expected<std::vector<Store::KeyRow>> Store::key_range(int64_t attr_id, const std
     r.rdn = q.text(6);
     r.ctime = q.i64(7);
     r.mtime = q.i64(8);
-    r.subordinates = static_cast<uint32_t>(q.i64(9));
     out.push_back(std::move(r));
   }
   if (rc != SQLITE_DONE) return fail(sql_status(rc));

@@ -217,8 +217,6 @@ class Store {
   Expected<EntryRow> locate(const Dn& dn);
   Expected<EntryId> child(EntryId parent, const Rdn& rdn);
   Expected<Entry> entry(EntryId id);
-  // The same with the number of its subordinates, in one statement.
-  Expected<Entry> entry(EntryId id, uint32_t* subordinates);
   Expected<Dn> dn_of(EntryId id);
   // A container's full name as format_dn writes it, kept beside its Dn.
   Expected<std::string> name_text_of(EntryId container);
@@ -299,7 +297,6 @@ class Store {
     std::string rdn;
     int64_t ctime = 0;
     int64_t mtime = 0;
-    uint32_t subordinates = 0;
   };
   // The rows of attribute `attr_id` after (after_key, after_entry) in (key,
   // entry) order, up to `hi` (none: to the end; `hi_inclusive` says whether
