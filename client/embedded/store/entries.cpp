@@ -341,12 +341,15 @@ Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id, con
     if (Status st = ensure_entry(id)) return fail(st);
     return std::vector<EncodedValue>{};
   }
-  std::string sql;
-  for (size_t i = 0; i < attrs.size(); ++i) {
-    if (i) sql += " UNION ALL ";
-    sql += queries::kValuesOfEntryAttr;
-    sql += std::to_string(i + 2);
-  }
+  thread_local std::vector<std::string> texts;  // by number of attributes, written once
+  if (texts.size() < attrs.size()) texts.resize(attrs.size());
+  std::string& sql = texts[attrs.size() - 1];
+  if (sql.empty())
+    for (size_t i = 0; i < attrs.size(); ++i) {
+      if (i) sql += " UNION ALL ";
+      sql += queries::kValuesOfEntryAttr;
+      sql += std::to_string(i + 2);
+    }
   StoreStmt q(*this, sql);
   q.bind(1, id);
   for (size_t i = 0; i < attrs.size(); ++i) q.bind(static_cast<int>(i + 2), attrs[i]);

@@ -72,8 +72,25 @@ Schema::Schema(std::vector<AttrDef> attrs, std::vector<ClassDef> classes)
   }
 }
 
+namespace {
+
+// A name folded for a lookup in one of the indexes, in a buffer kept per
+// thread: the lookups by name on every call allocate nothing for a name of
+// plain ASCII.  Valid until the next call on the thread.
+const std::string& lookup_key(std::string_view name) {
+  thread_local std::string key;
+  key.assign(name.data(), name.size());
+  for (char& c : key) {
+    if (static_cast<unsigned char>(c) >= 0x80) return key = fold_case(name);
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return key;
+}
+
+}  // namespace
+
 const AttrDef* Schema::attribute(std::string_view name) const {
-  auto it = attr_index_.find(fold_case(name));
+  auto it = attr_index_.find(lookup_key(name));
   return it == attr_index_.end() ? nullptr : &attrs_[it->second];
 }
 
@@ -83,7 +100,7 @@ const AttrDef* Schema::attribute_by_id(int64_t id) const {
 }
 
 const ClassDef* Schema::class_def(std::string_view name) const {
-  auto it = class_index_.find(fold_case(name));
+  auto it = class_index_.find(lookup_key(name));
   return it == class_index_.end() ? nullptr : &classes_[it->second];
 }
 
