@@ -75,14 +75,14 @@ Expected<Dn> resolve(const Op &op, const char *name);
    dereferenced by the context's flags (aliases.h). */
 NWDSCCODE find_entry(const Op &op, const char *name, EntryId &id);
 
-/* The attributes a read of the attributes `names` (folded) takes values
-   of: those the schema knows, and ACL, which the rights are worked out
-   from (rights.h KnownEntry). */
 /* The number of an entry's subordinates, counted only for a container: an
    entry of a leaf class holds none, since every add, move and restore checks
    that the parent's class may contain the entry's. */
 Expected<uint32_t> subordinate_count(const Op &op, EntryId id, uint32_t flags, const std::string &cls);
 
+/* The attributes a read of the attributes `names` (folded) takes values
+   of: those the schema knows, and ACL, which the rights are worked out
+   from (rights.h KnownEntry). */
 std::vector<int64_t> attrs_to_read(const Schema &schema, const std::vector<std::string> &names);
 
 /* One attribute of a request: its name, the change (for modify) and the

@@ -150,9 +150,6 @@ NWDSCCODE acl_attr(Cache &c, Store &store, int64_t &out) {
   return 0;
 }
 
-/* An ACL value comes with its equality key, which begins with the subject's
-   key (schema.h equality_key): the subject is taken from there rather than
-   parsed again. */
 /* Takes the protected attribute and privileges of ACL value `v` into `a`;
    false when `v` is not one (such a value is left out). */
 bool take(AclItem &a, const Value &v) {
@@ -163,6 +160,9 @@ bool take(AclItem &a, const Value &v) {
   return true;
 }
 
+/* An ACL value comes with its equality key, which begins with the subject's
+   key (schema.h equality_key): the subject is taken from there rather than
+   parsed again. */
 void add_acl_item(EntryInfo &info, const Value &v, const std::string &key) {
   AclItem item;
   if (!take(item, v)) return;
@@ -193,48 +193,33 @@ NWDSCCODE add_encoded_acl_item(EntryInfo &info, nuint32 syntax, const std::strin
 }
 
 /* Decodes an item kept encoded; false when the value is not an ACL value
-   (left out, as add_acl_item leaves it out). */
-/* The same few values recur on many entries (every user's defaults name
-   [Root] on the same two attributes): what they decoded to is kept, by
-   their encoding, for the next entry that holds them. */
-struct Decoded {
-  bool valid = false;
-  Kind kind = Kind::entry;
-  std::string attr;
-  nuint32 mask = 0;
-};
-constexpr size_t kMaxDecoded = 256;
-
+   (left out, as add_acl_item leaves it out).  The same few values recur on
+   many entries (every user's defaults name [Root] on the same two
+   attributes): what an ACL value decoded to is kept, by its encoding, for
+   the next entry that holds it. */
 Expected<bool> usable(AclItem &a) {
   if (a.decoded) return a.valid;
-  static auto *seen = new std::unordered_map<std::string, Decoded>; /* under the directory lock */
-  if (a.syntax != SYN_OBJECT_ACL) { /* not kept: one encoding, one syntax */
+  constexpr size_t kMaxKept = 256;
+  static auto *kept = new std::unordered_map<std::string, AclItem>; /* under the directory lock */
+  const bool keep = a.syntax == SYN_OBJECT_ACL; /* one encoding, one meaning */
+  auto it = keep ? kept->find(a.data) : kept->end();
+  AclItem fresh;
+  if (it == kept->end()) {
     auto v = decode_value(a.syntax, a.data);
     if (!v) return fail(v.status());
-    a.decoded = true;
-    a.data = std::string();
-    a.valid = take(a, *v);
-    return a.valid;
+    fresh.valid = take(fresh, *v);
+    if (keep) {
+      if (kept->size() >= kMaxKept) kept->clear();
+      it = kept->emplace(std::move(a.data), std::move(fresh)).first;
+    }
   }
-  auto it = seen->find(a.data);
-  if (it == seen->end()) {
-    auto v = decode_value(a.syntax, a.data);
-    if (!v) return fail(v.status());
-    AclItem taken;
-    Decoded d;
-    d.valid = take(taken, *v);
-    d.kind = taken.kind;
-    d.attr = std::move(taken.attr);
-    d.mask = taken.mask;
-    if (seen->size() >= kMaxDecoded) seen->clear();
-    it = seen->emplace(std::move(a.data), std::move(d)).first;
-  }
+  const AclItem &d = it != kept->end() ? it->second : fresh;
   a.decoded = true;
   a.data = std::string();
-  a.valid = it->second.valid;
-  a.kind = it->second.kind;
-  a.attr = it->second.attr;
-  a.mask = it->second.mask;
+  a.valid = d.valid;
+  a.kind = d.kind;
+  a.attr = d.attr;
+  a.mask = d.mask;
   return a.valid;
 }
 

@@ -75,8 +75,8 @@ public:
   NWDSCCODE start(const Op &op, EntryId base, const std::string &base_path, nint32 scope, bool aliases,
                   FilterNode filter, nint32 limit);
   /* The next matching entry (`any` false at the end), without taking it;
-     `row` its row when the index gave it in
-     this call's transaction (null otherwise: read it). */
+     `row` its row when the index gave it in this call's transaction (null
+     otherwise: read it). */
   NWDSCCODE peek(Store &store, EntryId &id, bool &any, const Store::KeyRow *&row);
   void pop() { ready_.pop_front(); }
   /* A new call of the search, in a transaction of its own: the rows kept

@@ -20,8 +20,6 @@
 namespace nwc {
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
-
 constexpr const char* kTables = R"SQL(
 CREATE TABLE IF NOT EXISTS meta(
   key TEXT PRIMARY KEY,

@@ -286,7 +286,7 @@ class Store {
   static std::string path_step(EntryId id);
   // One row of the value index: an entry holding a value of the attribute
   // whose equality key is `key`, with the entry's row (parent, path key,
-  // flags, class, rdn, times) and the number of its subordinates.
+  // flags, class, rdn, times).
   struct KeyRow {
     std::string key;
     EntryId entry = kNoEntry;
@@ -374,6 +374,7 @@ class Store {
   Status upgrade_layout();  // ancestry.cpp
   Status lay_out_values();  // values_layout.cpp
   Status drop_value_references();  // values_layout.cpp
+  static constexpr int kBusyTimeoutMs = 10000;  // how long a statement waits for another connection's lock
   // The seq the next value added to entry `id` gets.
   Expected<int64_t> next_value_seq(EntryId id);
   Status move_paths(EntryId id, EntryId new_parent);

@@ -22,6 +22,7 @@
 #include "store/sql.h"
 #include "store/store.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace nwc {
@@ -82,51 +83,35 @@ Status Store::lay_out_values() {
 // its own: this one has read the schema already and reads it again at its
 // next transaction, when it finds the schema's version changed.  Dropping a
 // foreign key changes nothing in the file's rows (SQLite's documented way
-// of making such a change: the new text, then the version one up).
+// of making such a change: the new text, then the version one up).  The
+// trigger comes in the same commit, so that no other connection ever finds
+// the cascade gone and the trigger not yet there.
 Status Store::drop_value_references() {
+  static const std::string kOld =
+      "type = 'table' AND name = 'attr_values' AND instr(sql, 'REFERENCES') > 0 AND instr(sql, 'WITHOUT ROWID') > 0";
   {
-    StoreStmt q(*this, "SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'attr_values' "
-                       "AND instr(sql, 'REFERENCES') > 0 AND instr(sql, 'WITHOUT ROWID') > 0");
+    StoreStmt q(*this, "SELECT 1 FROM sqlite_schema WHERE " + kOld);
     const int rc = q.step();
     if (rc == SQLITE_DONE) return 0;
     if (rc != SQLITE_ROW) return sql_status(rc);
   }
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return ERR_DATA_STORE_FAILURE;
-  }
-  sqlite3_busy_timeout(db, 10000);
-  int rc = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  int version = 0;
-  if (rc == SQLITE_OK) {
-    sqlite3_stmt* v = nullptr;
-    rc = sqlite3_prepare_v2(db, "PRAGMA schema_version", -1, &v, nullptr);
-    if (rc == SQLITE_OK) rc = sqlite3_step(v) == SQLITE_ROW ? SQLITE_OK : SQLITE_ERROR;
-    if (rc == SQLITE_OK) version = sqlite3_column_int(v, 0);
-    sqlite3_finalize(v);
-  }
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA writable_schema=ON", nullptr, nullptr, nullptr);
-  sqlite3_stmt* st = nullptr;
-  if (rc == SQLITE_OK)
-    rc = sqlite3_prepare_v2(db,
-                            "UPDATE sqlite_schema SET sql = ? WHERE type = 'table' AND name = 'attr_values' "
-                            "AND instr(sql, 'REFERENCES') > 0 AND instr(sql, 'WITHOUT ROWID') > 0",
-                            -1, &st, nullptr);
-  if (rc == SQLITE_OK) {
-    sqlite3_bind_text(st, 1, kValuesDefinition, -1, SQLITE_STATIC);
-    rc = sqlite3_step(st) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
-  }
-  if (rc == SQLITE_OK && sqlite3_changes(db) > 0)
-    rc = sqlite3_exec(db, ("PRAGMA schema_version=" + std::to_string(version + 1)).c_str(), nullptr, nullptr, nullptr);
-  // The trigger comes in the same commit, so that no other connection ever
-  // finds the cascade gone and the trigger not yet there.
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, NWC_VALUES_TRIGGER, nullptr, nullptr, nullptr);
-  sqlite3_finalize(st);
-  sqlite3_exec(db, "PRAGMA writable_schema=OFF", nullptr, nullptr, nullptr);
-  rc = sqlite3_exec(db, rc == SQLITE_OK ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK && rc == SQLITE_OK
-           ? SQLITE_OK
-           : SQLITE_ERROR;
+  int rc = sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  auto run = [&](const std::string& sql, int (*row)(void*, int, char**, char**) = nullptr, void* arg = nullptr) {
+    if (rc == SQLITE_OK) rc = sqlite3_exec(db, sql.c_str(), row, arg, nullptr);
+  };
+  int version = -1;
+  run("BEGIN IMMEDIATE");
+  run("PRAGMA schema_version", [](void* out, int, char** v, char**) {
+    *static_cast<int*>(out) = std::atoi(v[0]);
+    return 0;
+  }, &version);
+  // The definition holds no quote, so it can stand in the text as it is.
+  run("PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = '" + std::string(kValuesDefinition) + "' WHERE " + kOld);
+  if (rc == SQLITE_OK && sqlite3_changes(db) > 0) run("PRAGMA schema_version=" + std::to_string(version + 1));
+  run("PRAGMA writable_schema=OFF;" NWC_VALUES_TRIGGER "COMMIT");
+  if (rc != SQLITE_OK) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db);
   return rc == SQLITE_OK ? 0 : ERR_DATA_STORE_FAILURE;
 }

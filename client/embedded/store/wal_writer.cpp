@@ -68,11 +68,13 @@ int flush(WalFile* w) {
     rc = w->real->pMethods->xWrite(w->real, w->held.data() + at, static_cast<int>(n),
                                    w->held_at + static_cast<sqlite3_int64>(at));
   }
-  if (rc == SQLITE_OK && w->fd >= 0 && w->held_at < w->unsent) w->unsent = w->held_at;
-  const sqlite3_int64 end = w->held_at + static_cast<sqlite3_int64>(w->held.size());
-  if (rc == SQLITE_OK && w->fd >= 0 && end - w->unsent >= kWritebackBytes) {
-    sync_file_range(w->fd, w->unsent, end - w->unsent, SYNC_FILE_RANGE_WRITE);
-    w->unsent = end;
+  if (rc == SQLITE_OK && w->fd >= 0 && !w->held.empty()) {
+    const sqlite3_int64 end = w->held_at + static_cast<sqlite3_int64>(w->held.size());
+    if (w->held_at < w->unsent) w->unsent = w->held_at;  // the log started over
+    if (end - w->unsent >= kWritebackBytes) {
+      sync_file_range(w->fd, w->unsent, end - w->unsent, SYNC_FILE_RANGE_WRITE);
+      w->unsent = end;
+    }
   }
   w->held.clear();
   w->commit_next = false;

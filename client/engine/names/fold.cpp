@@ -92,14 +92,20 @@ int32_t fold(int32_t c) {
 }  // namespace
 
 std::string fold_case(std::string_view text) {
-  std::string out(text);
+  std::string out;
+  fold_case_into(out, text);
+  return out;
+}
+
+void fold_case_into(std::string& out, std::string_view text) {
+  out.assign(text.data(), text.size());
   size_t i = 0;
   for (; i < out.size(); ++i) {  // ASCII folds in place
     const unsigned char c = static_cast<unsigned char>(out[i]);
     if (c >= 0x80) break;
     if (c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
   }
-  if (i == out.size()) return out;
+  if (i == out.size()) return;
   out.resize(i);
   while (i < text.size()) {
     const size_t start = i;
@@ -110,7 +116,6 @@ std::string fold_case(std::string_view text) {
     }
     encode(fold(cp), out);
   }
-  return out;
 }
 
 size_t count_chars(std::string_view text) {

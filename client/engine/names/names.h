@@ -118,6 +118,9 @@ Expected<std::string> remove_all_types(std::string_view text);
 // Simple case folding of UTF-8 text (ASCII, Latin-1, Latin Extended-A,
 // Greek, Cyrillic); bytes that are not valid UTF-8 are kept as they are.
 std::string fold_case(std::string_view text);
+// The same into `out` (replacing what it held), so that a caller folding
+// name after name can keep one buffer.
+void fold_case_into(std::string& out, std::string_view text);
 // Number of characters (code points) in UTF-8 text.
 size_t count_chars(std::string_view text);
 // Case-insensitive equality of two texts, blanks normalised as in names.

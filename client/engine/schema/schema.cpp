@@ -75,15 +75,11 @@ Schema::Schema(std::vector<AttrDef> attrs, std::vector<ClassDef> classes)
 namespace {
 
 // A name folded for a lookup in one of the indexes, in a buffer kept per
-// thread: the lookups by name on every call allocate nothing for a name of
-// plain ASCII.  Valid until the next call on the thread.
+// thread: the lookups by name on every call allocate nothing.  Valid until
+// the next call on the thread.
 const std::string& lookup_key(std::string_view name) {
   thread_local std::string key;
-  key.assign(name.data(), name.size());
-  for (char& c : key) {
-    if (static_cast<unsigned char>(c) >= 0x80) return key = fold_case(name);
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
+  fold_case_into(key, name);
   return key;
 }
 
