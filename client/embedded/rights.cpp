@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <map>
 #include <unordered_map>
 
 namespace nwc {
@@ -68,15 +67,15 @@ struct Node {
 struct IdentityInfo {
   EntryId self = kNoEntry;
   std::vector<std::string> trustees; /* subject keys; the object's own second */
-  std::map<EntryId, Node> nodes;
+  std::unordered_map<EntryId, Node> nodes;
 };
 
 struct Cache {
   const Store *store = nullptr;
   std::string path;
   uint64_t generation = 0;
-  std::map<EntryId, EntryInfo> entries;
-  std::map<EntryId, IdentityInfo> identities;
+  std::unordered_map<EntryId, EntryInfo> entries;
+  std::unordered_map<EntryId, IdentityInfo> identities;
   int64_t acl_attr = 0; /* the ACL attribute's id, once looked up */
   size_t nodes = 0;
   /* The (identity, entry) nodes that were asked for directly, oldest
@@ -386,18 +385,19 @@ NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privilege
   Cache &c = fresh_cache(store);
   IdentityInfo *ii = nullptr;
   if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
-  const bool cached = ii->nodes.count(object) != 0;
+  if (auto it = ii->nodes.find(object); it != ii->nodes.end()) {
+    out = it->second.privileges;
+    return 0;
+  }
   const Node *node = nullptr;
   if (NWDSCCODE st = node_of(c, store, *ii, object, node, known)) return st;
   out = node->privileges;
-  if (!cached) {
-    c.asked.emplace_back(who.entry, object);
-    if (c.asked.size() > kMaxAskedNodes) {
-      const auto [id_of, entry] = c.asked.front();
-      c.asked.pop_front();
-      if (auto it = c.identities.find(id_of); it != c.identities.end() && it->second.nodes.erase(entry)) --c.nodes;
-      c.entries.erase(entry);
-    }
+  c.asked.emplace_back(who.entry, object);
+  if (c.asked.size() > kMaxAskedNodes) {
+    const auto [id_of, entry] = c.asked.front();
+    c.asked.pop_front();
+    if (auto it = c.identities.find(id_of); it != c.identities.end() && it->second.nodes.erase(entry)) --c.nodes;
+    c.entries.erase(entry);
   }
   return 0;
 }
