@@ -4,7 +4,7 @@
  *
  * Invariants:
  *  - The fault plan and the trace destination are read from the environment
- *    on every call (the caller passes what getenv() gave); nothing is cached.
+ *    on every call (call_settings); nothing is cached.
  *  - A trace line is written with one write() so that lines from several
  *    processes sharing a file do not interleave; errno is left as it was.
  *  - Text values are quoted with '\' and '"' escaped; control bytes are
@@ -19,6 +19,23 @@
 #include <unistd.h>
 
 namespace nwc {
+
+void call_settings(const char *&faults, const char *&trace) {
+  /* Every variable of ours begins with this; most entries are passed over
+     at their first byte. */
+  static constexpr char kPrefix[] = "NWCLIENT_";
+  faults = trace = nullptr;
+  for (char **e = environ; e != nullptr && *e != nullptr; ++e) {
+    const char *v = *e;
+    if (v[0] != 'N' || std::strncmp(v, kPrefix, sizeof kPrefix - 1) != 0) continue;
+    const char *name = v + sizeof kPrefix - 1;
+    if (std::strncmp(name, "FAULTS=", 7) == 0) {
+      if (faults == nullptr) faults = name + 7;
+    } else if (std::strncmp(name, "TRACE=", 6) == 0) {
+      if (trace == nullptr) trace = name + 6;
+    }
+  }
+}
 
 void show_int(std::string &o, long long v) { o += std::to_string(v); }
 

@@ -44,7 +44,8 @@
  *    are formatted before the engine runs (values as passed in).
  *  - An engine may return NOT_BUILT for what it does not do yet; the caller
  *    then sees ERR_INVALID_REQUEST and the trace line says "(not built yet)".
- *  - With neither variable set a call costs two getenv() and the checks.
+ *  - With neither variable set a call costs one pass over the environment
+ *    (call_settings) and the checks.
  */
 #ifndef NWC_CALL_H
 #define NWC_CALL_H
@@ -155,6 +156,9 @@ template <class W> inline void show(std::string &o, const Opt<W> &a) { show(o, a
 /* ---- the pieces of a call that need no templates (call.cpp) --------------- */
 /* The fault planned for `name` in `plan`, if any. */
 bool planned_fault(const char *name, const char *plan, NWDSCCODE &status);
+/* NWCLIENT_FAULTS and NWCLIENT_TRACE as getenv() would give them (null when
+   unset), found in one pass over the environment. */
+void call_settings(const char *&faults, const char *&trace);
 /* Starts a trace line: "Name(". */
 void trace_begin(std::string &line, const Site &site);
 /* Appends "name=" for the next argument; `cursor` walks site.params. */
@@ -208,8 +212,8 @@ R call_as(const Site &site, E engine, const A &...args) {
     *probe_slot = &site;
     return failure<R>(ERR_INVALID_REQUEST);
   }
-  const char *faults = std::getenv("NWCLIENT_FAULTS");
-  const char *trace = std::getenv("NWCLIENT_TRACE");
+  const char *faults = nullptr, *trace = nullptr;
+  call_settings(faults, trace);
   if (faults != nullptr && *faults != '\0') {
     NWDSCCODE st;
     if (planned_fault(site.name, faults, st)) {

@@ -293,10 +293,13 @@ Dn Dn::parent() const {
 
 std::string canonical_type(std::string_view type) {
   static constexpr std::string_view kStandard[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
-  std::string upper(type);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  // The standard types are ASCII: a type matches one when its bytes do,
+  // ASCII letters compared without case.
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
   for (std::string_view s : kStandard)
-    if (upper == s) return upper;
+    if (s.size() == type.size() &&
+        std::equal(s.begin(), s.end(), type.begin(), [&](char a, char b) { return a == upper(b); }))
+      return std::string(s);
   return std::string(type);
 }
 
