@@ -237,6 +237,8 @@ NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, EntryInfo *&out,
       info.parent = e->parent;
     }
     if (known != nullptr && known->values != nullptr) {
+      info.acl.reserve(static_cast<size_t>(std::count_if(known->values->begin(), known->values->end(),
+                                                         [&](const Store::EncodedValue &ev) { return ev.attr_id == acl; })));
       for (const Store::EncodedValue &ev : *known->values) {
         if (ev.attr_id != acl) continue;
         if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
