@@ -123,6 +123,11 @@ Expected<Rdn> parse_rdn_marked(const Marked& m) {
 }
 
 bool is_root_word(const Marked& m) {
+  // Blanks aside, "[Root]" has its brackets at its ends: most segments are
+  // told apart by their last byte without folding anything.
+  const std::string_view v = m.text;
+  const size_t last = v.find_last_not_of(" \t");
+  if (last == std::string_view::npos || v[last] != ']') return false;
   const std::string t = normalise_blanks(m);
   return !m.any_escaped() && fold_case(t) == fold_case(kRootName);
 }
@@ -168,6 +173,7 @@ Expected<Tokens> tokenize(std::string_view text) {
     }
   }
   if (t.absolute && t.trailing_dots) return fail(ERR_INVALID_OBJECT_NAME);
+  t.rdns.reserve(segs.size());
   for (const Marked& seg : segs) {
     if (blank_only(seg)) return fail(ERR_INVALID_OBJECT_NAME);
     auto rdn = parse_rdn_marked(seg);
