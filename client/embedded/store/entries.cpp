@@ -1,6 +1,6 @@
 // The store's entries and attribute values.
 #include <algorithm>
-#include <map>
+#include <cstdint>
 
 #include "store/queries.h"
 #include "store/sql.h"
@@ -292,22 +292,22 @@ namespace {
 // brought into the order values() promises: attributes by their first
 // value's seq, values by seq.
 template <class Row>
-void order_by_first_value(std::vector<Row>& rows, std::vector<int64_t>& ids) {
-  std::vector<size_t> pos(rows.size());
-  for (size_t i = 0; i < pos.size(); ++i) pos[i] = i;
-  std::map<int64_t, int64_t> first;  // attribute -> its lowest seq
-  for (size_t i = 0; i < rows.size(); ++i) {
-    auto [it, fresh] = first.emplace(rows[i].attr_id, ids[i]);
-    if (!fresh && ids[i] < it->second) it->second = ids[i];
-  }
-  std::sort(pos.begin(), pos.end(), [&](size_t a, size_t b) {
-    const int64_t fa = first[rows[a].attr_id], fb = first[rows[b].attr_id];
-    return fa != fb ? fa < fb : ids[a] < ids[b];
-  });
-  std::vector<Row> sorted;
-  sorted.reserve(rows.size());
-  for (size_t i : pos) sorted.push_back(std::move(rows[i]));
-  rows = std::move(sorted);
+void order_by_first_value(std::vector<Row>& rows) {
+  if (rows.size() < 2) return;
+  std::vector<std::pair<int64_t, int64_t>> first;  // (attribute, its lowest seq), by attribute
+  first.reserve(rows.size());
+  for (const Row& r : rows) first.emplace_back(r.attr_id, r.id);
+  std::sort(first.begin(), first.end());
+  first.erase(std::unique(first.begin(), first.end(), [](const auto& a, const auto& b) { return a.first == b.first; }),
+              first.end());
+  auto first_of = [&](int64_t attr) {
+    return std::lower_bound(first.begin(), first.end(), std::make_pair(attr, INT64_MIN))->second;
+  };
+  auto before = [&](const Row& a, const Row& b) {
+    const int64_t fa = first_of(a.attr_id), fb = first_of(b.attr_id);
+    return fa != fb ? fa < fb : a.id < b.id;
+  };
+  if (!std::is_sorted(rows.begin(), rows.end(), before)) std::sort(rows.begin(), rows.end(), before);
 }
 
 }  // namespace
@@ -321,9 +321,7 @@ Expected<std::vector<StoredValue>> Store::values(EntryId id) {
   if (Status st = collect(*this, q, **sc, out)) return fail(st);
   if (out.empty())
     if (Status st = ensure_entry(id)) return fail(st);
-  std::vector<int64_t> ids;
-  for (const auto& v : out) ids.push_back(v.id);
-  order_by_first_value(out, ids);
+  order_by_first_value(out);
   return out;
 }
 
@@ -358,16 +356,14 @@ Expected<std::vector<Store::EncodedValue>> Store::encoded_values(EntryId id, con
 
 Expected<std::vector<Store::EncodedValue>> Store::read_encoded(EntryId id, StoreStmt& q) {
   std::vector<EncodedValue> out;
-  std::vector<int64_t> ids;
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) {
-    ids.push_back(q.i64(0));
     out.push_back({q.i64(1), static_cast<uint32_t>(q.i64(2)), q.blob(3), q.blob(5), q.i64(0), q.i64(4)});
   }
   if (rc != SQLITE_DONE) return fail(sql_status(rc));
   if (out.empty())
     if (Status st = ensure_entry(id)) return fail(st);
-  order_by_first_value(out, ids);
+  order_by_first_value(out);
   return out;
 }
 
