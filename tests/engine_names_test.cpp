@@ -144,6 +144,33 @@ TEST(EngineNames, OutputNamesFollowTheContextFlags) {
   }
 }
 
+// The shortcut from the text gives what parsing and formatting give, and
+// leaves every name it cannot be sure of to them.
+TEST(EngineNames, PlainNamesFormatFromTheirTextAsParsedNamesDo) {
+  const std::vector<std::string> names = {
+      "CN=u000123.OU=ou000.O=Example", "CN=John Smith.O=Example", "CN=a_b-c.OU=x.O=Example.C=US",
+      "O=Example", "CN=x.O=Other", "CN=x.OU=Example", "CN=x.O=example", "cn=x.O=Example", "CN=x\.y.O=Example",
+      "CN=x.O=Example.", "CN=x+UID=1.O=Example", "CN= x.O=Example", "CN=a  b.O=Example", "CN=x..O=Example",
+      "X=x.O=Example", "CN=x.C=USA", "CN=\xc3\xa9.O=Example", "CN=.O=Example", "[Root]", "CN=x.[Root]"};
+  const std::vector<std::string> contexts = {"", "O=Example", "OU=ou000.O=Example", "O=example", "Example"};
+  for (uint32_t flags : {0u, kCanon, kCanon | uint32_t{DCV_TYPELESS_NAMES}, uint32_t{DCV_TYPELESS_NAMES}})
+    for (const std::string &c : contexts) {
+      auto ctx = parse_name_context(c);
+      ASSERT_TRUE(ctx.ok()) << c;
+      const std::string ctx_text = ctx->is_root() ? "" : format_dn(*ctx);
+      for (const std::string &n : names) {
+        const auto plain = format_plain_name(n, ctx_text, ctx->is_root(), flags);
+        if (!plain) continue;
+        auto parsed = parse_dn(n);
+        ASSERT_TRUE(parsed.ok()) << n;
+        EXPECT_EQ(*plain, format_name(*parsed, *ctx, flags)) << n << " in " << c << " flags " << flags;
+      }
+    }
+  EXPECT_EQ(format_plain_name("CN=u1.OU=ou0.O=Example", "O=Example", false, kCanon).value_or("-"), "CN=u1.OU=ou0");
+  for (const char *n : {"CN=x\.y.O=Example", "cn=x.O=Example", "CN=x+UID=1.O=Example", "CN=x.O=example", "CN=x.C=USA"})
+    EXPECT_FALSE(format_plain_name(n, "O=Example", false, kCanon).has_value()) << n;
+}
+
 TEST(EngineNames, AbbreviationDropsTypesOnlyWhenSafe) {
   const Dn ctx = dn("OU=Sales.O=Example");
   EXPECT_EQ(abbreviate_name(dn("CN=Bob.OU=Sales.O=Example"), ctx, 0), "Bob");

@@ -123,8 +123,24 @@ void copy_text(const std::string &s, char *dst, size_t limit) {
   dst[n] = '\0';
 }
 
-/* A full typed name as the reader's context shows it. */
+/* A full typed name as the reader's context shows it.  A name in the form
+   the engines write is worked out from its text and the context's (kept
+   for the last name context used on this thread); any other is parsed. */
 std::string output_name(const std::string &full, const Context &ctx) {
+  struct Last {
+    bool have = false;
+    std::string name_context, text;
+    bool root = true;
+  };
+  thread_local Last last;
+  if (!last.have || last.name_context != ctx.name_context) {
+    const Dn nc = name_context_of(ctx);
+    last.root = nc.is_root();
+    last.text = last.root ? std::string() : format_dn(nc);
+    last.name_context = ctx.name_context;
+    last.have = true;
+  }
+  if (auto plain = format_plain_name(full, last.text, last.root, ctx.flags)) return std::move(*plain);
   if (auto dn = parse_dn(full)) return format_name(*dn, name_context_of(ctx), ctx.flags);
   return full;
 }

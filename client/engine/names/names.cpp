@@ -412,6 +412,46 @@ std::string format_name(const Dn& dn, const Dn& ctx, uint32_t flags) {
   return join(dn, count, typeless) + std::string(dots, '.');
 }
 
+std::optional<std::string> format_plain_name(std::string_view full, std::string_view context_text,
+                                             bool context_is_root, uint32_t flags) {
+  static constexpr std::string_view kStandard[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
+  if (full.empty() || full.size() > MAX_DN_CHARS || full.size() > MAX_DN_BYTES - 1) return std::nullopt;
+  const bool typeless = flags & DCV_TYPELESS_NAMES;
+  // The RDNs to write: all, or those in front of the context's own text.
+  size_t end = full.size();
+  if ((flags & DCV_CANONICALIZE_NAMES) && !context_is_root) {
+    if (full.size() <= context_text.size() + 1 || full.substr(full.size() - context_text.size()) != context_text ||
+        full[full.size() - context_text.size() - 1] != '.')
+      return std::nullopt;
+    end = full.size() - context_text.size() - 1;
+  }
+  std::string out;
+  for (size_t start = 0; start < full.size();) {
+    size_t dot = full.find('.', start);
+    if (dot == std::string_view::npos) dot = full.size();
+    const std::string_view rdn = full.substr(start, dot - start);
+    const size_t eq = rdn.find('=');
+    if (eq == std::string_view::npos || rdn.size() > MAX_RDN_BYTES - 1) return std::nullopt;
+    const std::string_view type = rdn.substr(0, eq), value = rdn.substr(eq + 1);
+    if (std::find(std::begin(kStandard), std::end(kStandard), type) == std::end(kStandard)) return std::nullopt;
+    if (value.empty() || value.front() == ' ' || value.back() == ' ' || (type == "C" && value.size() > 2))
+      return std::nullopt;
+    for (size_t i = 0; i < value.size(); ++i) {
+      const char c = value[i];
+      const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                         c == '_' || (c == ' ' && value[i - 1] != ' ');
+      if (!plain) return std::nullopt;
+    }
+    if (start < end) {
+      if (!out.empty()) out += '.';
+      out += typeless ? value : rdn;
+    }
+    start = dot + 1;
+    if (dot == full.size() - 1) return std::nullopt;  // a trailing dot
+  }
+  return out;
+}
+
 std::string abbreviate_name(const Dn& dn, const Dn& ctx, uint32_t flags) {
   if (dn.is_root()) return std::string(kRootName);
   const auto [count, dots] = relative_parts(dn, ctx);

@@ -56,6 +56,7 @@
 #define NWC_NAMES_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,14 @@ std::string escape_value(std::string_view value);
 std::string format_rdn(const Rdn& rdn, bool typeless = false);
 std::string format_dn(const Dn& dn, bool typeless = false);  // full name
 std::string format_name(const Dn& dn, const Dn& name_context, uint32_t flags);
+
+// format_name(parse_dn(full), name_context, flags) worked out from the text
+// alone, for a full name in the form the engines write (standard types in
+// capitals, one AVA per RDN, values of ASCII letters, digits, '-', '_' and
+// single inner blanks); `context_text` is format_dn(name_context).  Nothing
+// for any other name, which must be parsed.
+std::optional<std::string> format_plain_name(std::string_view full, std::string_view context_text,
+                                             bool context_is_root, uint32_t flags);
 
 // The shortest name that resolves back to dn under the name context: the
 // relative form, without types when the default typing rules give the
