@@ -9,7 +9,8 @@
  * so a subtree is worked out once from the top.  A change that rights
  * depend on moves the store's access generation and empties the cache.  Entries asked for directly
  * are kept only while they are among the last kMaxAskedNodes asked, so a
- * walk over a large container does not grow the cache.
+ * walk over a large container does not grow the cache; a search's results
+ * are not kept at all (KnownEntry::once).
  */
 #include "rights.h"
 
@@ -222,32 +223,38 @@ Expected<bool> usable(AclItem &a) {
   return a.valid;
 }
 
+/* An entry's parent and ACL, from what the caller knows or from the store. */
+NWDSCCODE load_entry_info(Cache &c, Store &store, EntryId id, EntryInfo &info, const KnownEntry *known) {
+  int64_t acl = 0;
+  if (NWDSCCODE st = acl_attr(c, store, acl)) return st;
+  if (known != nullptr && known->parent_known) {
+    info.parent = known->parent;
+  } else {
+    auto e = store.entry(id);
+    if (!e) return e.status();
+    info.parent = e->parent;
+  }
+  if (known != nullptr && known->values != nullptr) {
+    info.acl.reserve(static_cast<size_t>(std::count_if(known->values->begin(), known->values->end(),
+                                                       [&](const Store::EncodedValue &ev) { return ev.attr_id == acl; })));
+    for (const Store::EncodedValue &ev : *known->values) {
+      if (ev.attr_id != acl) continue;
+      if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
+    }
+  } else {
+    auto values = store.keyed_values(id, acl);
+    if (!values) return values.status();
+    for (const Store::KeyedValue &kv : *values) add_acl_item(info, kv.value, kv.key);
+  }
+  return 0;
+}
+
 NWDSCCODE entry_info(Cache &c, Store &store, EntryId id, EntryInfo *&out,
                      const KnownEntry *known = nullptr) {
   auto it = c.entries.find(id);
   if (it == c.entries.end()) {
-    int64_t acl = 0;
-    if (NWDSCCODE st = acl_attr(c, store, acl)) return st;
     EntryInfo info;
-    if (known != nullptr && known->parent_known) {
-      info.parent = known->parent;
-    } else {
-      auto e = store.entry(id);
-      if (!e) return e.status();
-      info.parent = e->parent;
-    }
-    if (known != nullptr && known->values != nullptr) {
-      info.acl.reserve(static_cast<size_t>(std::count_if(known->values->begin(), known->values->end(),
-                                                         [&](const Store::EncodedValue &ev) { return ev.attr_id == acl; })));
-      for (const Store::EncodedValue &ev : *known->values) {
-        if (ev.attr_id != acl) continue;
-        if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
-      }
-    } else {
-      auto values = store.keyed_values(id, acl);
-      if (!values) return values.status();
-      for (const Store::KeyedValue &kv : *values) add_acl_item(info, kv.value, kv.key);
-    }
+    if (NWDSCCODE st = load_entry_info(c, store, id, info, known)) return st;
     it = c.entries.emplace(id, std::move(info)).first;
   }
   out = &it->second;
@@ -289,15 +296,11 @@ int trustee_index(const IdentityInfo &ii, const std::string &key) {
 }
 
 NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out,
-                  const KnownEntry *known = nullptr) {
-  if (auto it = ii.nodes.find(id); it != ii.nodes.end()) {
-    out = &it->second;
-    return 0;
-  }
-  EntryInfo *info = nullptr;
-  if (NWDSCCODE st = entry_info(c, store, id, info, known)) return st;
+                  const KnownEntry *known = nullptr);
+
+/* The rights at entry `id` from its parent's (rights.h rules 2 to 5). */
+NWDSCCODE make_node(Cache &c, Store &store, IdentityInfo &ii, EntryId id, EntryInfo *info, Node &node) {
   const size_t n = ii.trustees.size();
-  Node node;
   node.held.assign(n, Held{});
   if (info->parent != kNoEntry) {
     const Node *up = nullptr;
@@ -375,6 +378,19 @@ NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const No
     p.named.emplace_back(*named[i].attr, attr_implied(r));
     i = j;
   }
+  return 0;
+}
+
+NWDSCCODE node_of(Cache &c, Store &store, IdentityInfo &ii, EntryId id, const Node *&out,
+                  const KnownEntry *known) {
+  if (auto it = ii.nodes.find(id); it != ii.nodes.end()) {
+    out = &it->second;
+    return 0;
+  }
+  EntryInfo *info = nullptr;
+  if (NWDSCCODE st = entry_info(c, store, id, info, known)) return st;
+  Node node;
+  if (NWDSCCODE st = make_node(c, store, ii, id, info, node)) return st;
   ++c.nodes;
   out = &ii.nodes.emplace(id, std::move(node)).first->second;
   return 0;
@@ -389,6 +405,14 @@ NWDSCCODE effective_rights(Store &store, Identity who, EntryId object, Privilege
   if (NWDSCCODE st = identity_info(c, store, who, ii)) return st;
   if (auto it = ii->nodes.find(object); it != ii->nodes.end()) {
     out = it->second.privileges;
+    return 0;
+  }
+  if (known != nullptr && known->once) {
+    EntryInfo info;
+    Node node;
+    if (NWDSCCODE st = load_entry_info(c, store, object, info, known)) return st;
+    if (NWDSCCODE st = make_node(c, store, *ii, object, &info, node)) return st;
+    out = std::move(node.privileges);
     return 0;
   }
   const Node *node = nullptr;

@@ -85,11 +85,13 @@ inline Identity identity_of(const Op &op) { return Identity{op.ctx.identity_entr
 
 /* What a caller has read of an entry already, so that its rights are worked
    out without reading it again: its values as encoded_values gives them
-   (its ACL is taken from there) and, when known, its parent. */
+   (its ACL is taken from there) and, when known, its parent.  An entry met
+   once (a search's result) is worked out without being kept. */
 struct KnownEntry {
   const std::vector<Store::EncodedValue> *values = nullptr;
   bool parent_known = false;
   EntryId parent = kNoEntry;
+  bool once = false;
 };
 
 /* Rights of `who` on `object` (cached; see the header comment). */

@@ -153,7 +153,7 @@ NWDSCCODE describe(const Op &op, const PendingSearch &s, EntryId id, const Store
     if (!v) return v.status() == ERR_NO_SUCH_ENTRY ? 0 : v.status();
     values = std::move(*v);
   }
-  const KnownEntry known{values ? &*values : nullptr, true, e->parent};
+  const KnownEntry known{values ? &*values : nullptr, true, e->parent, true};
   Privileges rights;
   if (NWDSCCODE st = effective_rights(store, identity_of(op), id, rights, &known)) return st;
   /* An entry the identity may not browse, or compare the filter's
