@@ -104,6 +104,14 @@ subtest 'an inheritance mask takes an inherited right away' => sub {
         'the mask keeps it out';
     ok !$ann->modify('CN=cat.OU=Sales', replace => { 'Telephone Number' => '555-2222' }), 'and the change is refused';
     is $admin->read('CN=cat.OU=Sales')->get_value('Telephone Number'), '555-0000', 'nothing changed';
+    # A search weighs each entry's own ACL too: a mask that keeps browse
+    # out hides the entry from ann, not from the Admin granted on it.
+    $admin->modify('CN=cat.OU=Sales', add => { ACL => [{ attribute => '[Entry Rights]', rights => '', subject => '[Inheritance Mask]' },
+                                                       { attribute => '[Entry Rights]', rights => 'S', subject => 'CN=Admin' }] });
+    my $found = sub { [sort map { $_->dn } $_[0]->search(base => 'OU=Sales', filter => '(Surname=S)')->all] };
+    is_deeply $found->($ann), ['CN=bob.OU=Sales'], 'a search does not find the masked entry';
+    is_deeply $found->($admin), ['CN=bob.OU=Sales', 'CN=cat.OU=Sales'], 'its trustee still does';
+    $admin->modify('CN=cat.OU=Sales', delete => ['ACL']);
     $admin->modify('OU=Sales', delete => ['ACL']);
 };
 
