@@ -367,8 +367,8 @@ Expected<std::unique_ptr<Store>> Store::open(const std::string& path, const Seed
   // file: switching a new file to WAL, or its recovery, can answer busy
   // without waiting.  Such an open is tried again until the busy timeout.
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  configure_sqlite();
   for (;;) {
-    configure_sqlite();
     if (sqlite3_open_v2(path.c_str(), &s->db_, flags, gathering_vfs()) != SQLITE_OK) return fail(ERR_DATA_STORE_FAILURE);
     const Status st = s->init(seed);
     if (st == 0) return s;

@@ -10,6 +10,9 @@ namespace nwc {
 namespace {
 
 constexpr std::string_view kRootName = "[Root]";
+// The attribute types a name's RDNs may have without a schema, in the
+// spelling a name is written with.
+constexpr std::string_view kStandardTypes[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
 
 // Text with a per-byte "was escaped" mark, so that separators and blanks
 // can be told from literal ones after the backslashes are gone.  A view:
@@ -298,11 +301,10 @@ Dn Dn::parent() const {
 }
 
 std::string canonical_type(std::string_view type) {
-  static constexpr std::string_view kStandard[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
   // The standard types are ASCII: a type matches one when its bytes do,
   // ASCII letters compared without case.
   auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (std::string_view s : kStandard)
+  for (std::string_view s : kStandardTypes)
     if (s.size() == type.size() &&
         std::equal(s.begin(), s.end(), type.begin(), [&](char a, char b) { return a == upper(b); }))
       return std::string(s);
@@ -414,7 +416,7 @@ std::string format_name(const Dn& dn, const Dn& ctx, uint32_t flags) {
 
 std::optional<std::string> format_plain_name(std::string_view full, std::string_view context_text,
                                              bool context_is_root, uint32_t flags) {
-  static constexpr std::string_view kStandard[] = {"CN", "OU", "O", "C", "L", "S", "SA"};
+  static_assert(MAX_DN_CHARS <= MAX_RDN_BYTES - 1, "within the name's limit, each RDN is within its own");
   if (full.empty() || full.size() > MAX_DN_CHARS || full.size() > MAX_DN_BYTES - 1) return std::nullopt;
   const bool typeless = flags & DCV_TYPELESS_NAMES;
   // The RDNs to write: all, or those in front of the context's own text.
@@ -431,9 +433,10 @@ std::optional<std::string> format_plain_name(std::string_view full, std::string_
     if (dot == std::string_view::npos) dot = full.size();
     const std::string_view rdn = full.substr(start, dot - start);
     const size_t eq = rdn.find('=');
-    if (eq == std::string_view::npos || rdn.size() > MAX_RDN_BYTES - 1) return std::nullopt;
+    if (eq == std::string_view::npos) return std::nullopt;
     const std::string_view type = rdn.substr(0, eq), value = rdn.substr(eq + 1);
-    if (std::find(std::begin(kStandard), std::end(kStandard), type) == std::end(kStandard)) return std::nullopt;
+    if (std::find(std::begin(kStandardTypes), std::end(kStandardTypes), type) == std::end(kStandardTypes))
+      return std::nullopt;
     if (value.empty() || value.front() == ' ' || value.back() == ' ' || (type == "C" && value.size() > 2))
       return std::nullopt;
     for (size_t i = 0; i < value.size(); ++i) {
