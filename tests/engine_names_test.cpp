@@ -149,7 +149,7 @@ TEST(EngineNames, OutputNamesFollowTheContextFlags) {
 TEST(EngineNames, PlainNamesFormatFromTheirTextAsParsedNamesDo) {
   const std::vector<std::string> names = {
       "CN=u000123.OU=ou000.O=Example", "CN=John Smith.O=Example", "CN=a_b-c.OU=x.O=Example.C=US",
-      "O=Example", "CN=x.O=Other", "CN=x.OU=Example", "CN=x.O=example", "cn=x.O=Example", "CN=x\.y.O=Example",
+      "O=Example", "CN=x.O=Other", "CN=x.OU=Example", "CN=x.O=example", "cn=x.O=Example", "CN=x\\.y.O=Example",
       "CN=x.O=Example.", "CN=x+UID=1.O=Example", "CN= x.O=Example", "CN=a  b.O=Example", "CN=x..O=Example",
       "X=x.O=Example", "CN=x.C=USA", "CN=\xc3\xa9.O=Example", "CN=.O=Example", "[Root]", "CN=x.[Root]"};
   const std::vector<std::string> contexts = {"", "O=Example", "OU=ou000.O=Example", "O=example", "Example"};
@@ -167,7 +167,7 @@ TEST(EngineNames, PlainNamesFormatFromTheirTextAsParsedNamesDo) {
       }
     }
   EXPECT_EQ(format_plain_name("CN=u1.OU=ou0.O=Example", "O=Example", false, kCanon).value_or("-"), "CN=u1.OU=ou0");
-  for (const char *n : {"CN=x\.y.O=Example", "cn=x.O=Example", "CN=x+UID=1.O=Example", "CN=x.O=example", "CN=x.C=USA"})
+  for (const char *n : {"CN=x\\.y.O=Example", "cn=x.O=Example", "CN=x+UID=1.O=Example", "CN=x.O=example", "CN=x.C=USA"})
     EXPECT_FALSE(format_plain_name(n, "O=Example", false, kCanon).has_value()) << n;
 }
 
