@@ -6,6 +6,13 @@
 //   build/bench/store_floor STORE...        (e.g. the tree-<size>.db files that
 //                                            bench/directory keeps in its cache
 //                                            directory; opened read-only)
+//   build/bench/store_floor --one-row DIR SIZE...
+//
+// The second form is the floor of another layout, for comparison: each entry
+// one row holding a kilobyte (about what a user's values take in the store),
+// found by its container and name's key through one index, so that a read is
+// one index lookup and one row.  It builds DIR/one-row-<size>.db once (users
+// in containers of 1,000) and times that lookup in the same way.
 //
 // For each store, in microseconds per lookup (the median of five rounds of
 // 20,000 random users, after 20,000 lookups of each kind to warm up), with
@@ -158,9 +165,78 @@ std::vector<double> measure(const char* path, uint64_t& sink) {
 
 }  // namespace
 
+// The one-row layout of `n` entries at `path`, made when missing.
+void build_one_row(const std::string& path, int64_t n) {
+  if (access(path.c_str(), F_OK) == 0) return;
+  const std::string part = path + ".part";
+  unlink(part.c_str());
+  sqlite3* db = nullptr;
+  if (sqlite3_open(part.c_str(), &db) != SQLITE_OK) die(db, part.c_str());
+  if (sqlite3_exec(db,
+                   "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+                   "CREATE TABLE e(id INTEGER PRIMARY KEY, parent INTEGER NOT NULL, rdn_key TEXT NOT NULL,"
+                   " body BLOB NOT NULL, UNIQUE(parent, rdn_key)); BEGIN",
+                   nullptr, nullptr, nullptr) != SQLITE_OK)
+    die(db, "create");
+  sqlite3_stmt* ins = prepare(db, "INSERT INTO e VALUES(?, ?, ?, ?)");
+  std::mt19937_64 rng(5);
+  std::string body(1000, '\0');
+  for (int64_t i = 0; i < n; ++i) {
+    for (char& c : body) c = static_cast<char>(rng());
+    const std::string key = "u" + std::to_string(i);
+    sqlite3_bind_int64(ins, 1, i + 1);
+    sqlite3_bind_int64(ins, 2, i / 1000);
+    sqlite3_bind_text(ins, 3, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
+    sqlite3_bind_blob(ins, 4, body.data(), static_cast<int>(body.size()), SQLITE_STATIC);
+    if (sqlite3_step(ins) != SQLITE_DONE) die(db, "insert");
+    sqlite3_reset(ins);
+  }
+  sqlite3_finalize(ins);
+  if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) die(db, "commit");
+  sqlite3_close(db);
+  if (rename(part.c_str(), path.c_str()) != 0) die(nullptr, "rename");
+}
+
+double one_row_us(const std::string& path, int64_t n, uint64_t& sink) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) die(db, path.c_str());
+  sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA mmap_size=1099511627776; BEGIN", nullptr, nullptr, nullptr);
+  std::vector<User> users(static_cast<size_t>(std::min<int64_t>(n, 1000000)));
+  std::mt19937_64 pick(3);
+  for (User& u : users) {
+    const int64_t i = static_cast<int64_t>(pick() % static_cast<uint64_t>(n));
+    u = {i + 1, i / 1000, "u" + std::to_string(i), {}};
+  }
+  sqlite3_stmt* q = prepare(db, "SELECT id, body FROM e WHERE parent = ? AND rdn_key = ?");
+  std::mt19937_64 rng(7);
+  const double us = median_us([&](const User& u) {
+    sqlite3_bind_int64(q, 1, u.parent);
+    sqlite3_bind_text(q, 2, u.rdn_key.data(), static_cast<int>(u.rdn_key.size()), SQLITE_STATIC);
+    drain(q, sink);
+  }, users, rng);
+  sqlite3_finalize(q);
+  sqlite3_close(db);
+  return us;
+}
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: store_floor STORE...\n");
+  if (argc >= 4 && std::string(argv[1]) == "--one-row") {
+    uint64_t sink = 0;
+    double first = 0;
+    std::printf("%-12s %20s\n", "entries", "us per read (ratio)");
+    for (int i = 3; i < argc; ++i) {
+      const int64_t n = std::atoll(argv[i]);
+      if (n < 1000) die(nullptr, "sizes of 1,000 or more");
+      const std::string path = std::string(argv[2]) + "/one-row-" + std::to_string(n) + ".db";
+      build_one_row(path, n);
+      const double us = one_row_us(path, n, sink);
+      if (first == 0) first = us;
+      std::printf("%-12lld %12.2f (%5.2f)\n", static_cast<long long>(n), us, us / first);
+    }
+    return sink == 42 ? 3 : 0;
+  }
+  if (argc < 2 || argv[1][0] == '-') {
+    std::fprintf(stderr, "usage: store_floor STORE...\n       store_floor --one-row DIR SIZE...\n");
     return 2;
   }
   const char* kinds[] = {"name", "row", "values", "surname", "page"};
