@@ -87,17 +87,27 @@ double median_us(const std::function<void(const User&)>& f, const std::vector<Us
   return rounds[kRounds / 2];
 }
 
-std::vector<double> measure(const char* path, uint64_t& sink) {
+// A file opened read-only with the store's settings, inside one read
+// transaction, as a call holds one.
+sqlite3* open_store(const char* path) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(path, &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) die(db, path);
-  sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA mmap_size=1099511627776", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA mmap_size=1099511627776; BEGIN", nullptr, nullptr, nullptr);
+  return db;
+}
 
+std::vector<double> measure(const char* path, uint64_t& sink) {
+  sqlite3* db = open_store(path);
+  int64_t surname_attr = 0;
   std::vector<User> users;
   {
-    sqlite3_stmt* s = prepare(db,
-                              "SELECT e.id, e.parent, e.rdn_key, v.value_key FROM entries e "
-                              "JOIN attr_values v ON v.entry = e.id "
-                              "JOIN attr_defs a ON a.id = v.attr AND a.name_key = 'surname'");
+    sqlite3_stmt* s = prepare(db, "SELECT id FROM attr_defs WHERE name_key = 'surname'");
+    if (sqlite3_step(s) == SQLITE_ROW) surname_attr = sqlite3_column_int64(s, 0);
+    sqlite3_finalize(s);
+    s = prepare(db,
+                "SELECT e.id, e.parent, e.rdn_key, v.value_key FROM entries e "
+                "JOIN attr_values v ON v.entry = e.id AND v.attr = ?");
+    sqlite3_bind_int64(s, 1, surname_attr);
     while (sqlite3_step(s) == SQLITE_ROW)
       users.push_back({sqlite3_column_int64(s, 0), sqlite3_column_int64(s, 1),
                        reinterpret_cast<const char*>(sqlite3_column_text(s, 2)),
@@ -106,17 +116,10 @@ std::vector<double> measure(const char* path, uint64_t& sink) {
     sqlite3_finalize(s);
   }
   if (users.empty()) die(nullptr, "no entry with a Surname");
-  int64_t surname_attr = 0;
-  {
-    sqlite3_stmt* s = prepare(db, "SELECT id FROM attr_defs WHERE name_key = 'surname'");
-    if (sqlite3_step(s) == SQLITE_ROW) surname_attr = sqlite3_column_int64(s, 0);
-    sqlite3_finalize(s);
-  }
   sqlite3_stmt* name = prepare(db, nwc::queries::kChildByKey);
   sqlite3_stmt* row = prepare(db, nwc::queries::kEntryRowById);
   sqlite3_stmt* values = prepare(db, nwc::queries::kValuesOfEntry);
   sqlite3_stmt* by_value = prepare(db, nwc::queries::kEntriesByValue);
-  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);  // one read transaction, as a call holds
 
   std::mt19937_64 rng(7);
   std::vector<double> us;
@@ -165,6 +168,9 @@ std::vector<double> measure(const char* path, uint64_t& sink) {
 
 }  // namespace
 
+// The one-row layout's name key of user `i` (its container is i / 1000).
+std::string one_row_key(int64_t i) { return "u" + std::to_string(i); }
+
 // The one-row layout of `n` entries at `path`, made when missing.
 void build_one_row(const std::string& path, int64_t n) {
   if (access(path.c_str(), F_OK) == 0) return;
@@ -183,7 +189,7 @@ void build_one_row(const std::string& path, int64_t n) {
   std::string body(1000, '\0');
   for (int64_t i = 0; i < n; ++i) {
     for (char& c : body) c = static_cast<char>(rng());
-    const std::string key = "u" + std::to_string(i);
+    const std::string key = one_row_key(i);
     sqlite3_bind_int64(ins, 1, i + 1);
     sqlite3_bind_int64(ins, 2, i / 1000);
     sqlite3_bind_text(ins, 3, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
@@ -198,14 +204,12 @@ void build_one_row(const std::string& path, int64_t n) {
 }
 
 double one_row_us(const std::string& path, int64_t n, uint64_t& sink) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) die(db, path.c_str());
-  sqlite3_exec(db, "PRAGMA cache_size=-65536; PRAGMA mmap_size=1099511627776; BEGIN", nullptr, nullptr, nullptr);
+  sqlite3* db = open_store(path.c_str());
   std::vector<User> users(static_cast<size_t>(std::min<int64_t>(n, 1000000)));
   std::mt19937_64 pick(3);
   for (User& u : users) {
     const int64_t i = static_cast<int64_t>(pick() % static_cast<uint64_t>(n));
-    u = {i + 1, i / 1000, "u" + std::to_string(i), {}};
+    u = {i + 1, i / 1000, one_row_key(i), {}};
   }
   sqlite3_stmt* q = prepare(db, "SELECT id, body FROM e WHERE parent = ? AND rdn_key = ?");
   std::mt19937_64 rng(7);
