@@ -244,7 +244,8 @@ NWDSCCODE load_entry_info(Cache &c, Store &store, EntryId id, EntryInfo &info, c
   } else {
     auto values = store.keyed_values(id, acl);
     if (!values) return values.status();
-    for (const Store::KeyedValue &kv : *values) add_acl_item(info, kv.value, kv.key);
+    for (const Store::KeyedValue &kv : *values)
+      if (NWDSCCODE st = add_encoded_acl_item(info, kv.syntax, kv.data, kv.key)) return st;
   }
   return 0;
 }

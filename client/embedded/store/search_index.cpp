@@ -116,11 +116,7 @@ Expected<std::vector<Store::KeyedValue>> Store::keyed_values(EntryId id, int64_t
   q.bind(1, id).bind(2, attr_id);
   std::vector<KeyedValue> out;
   int rc;
-  while ((rc = q.step()) == SQLITE_ROW) {
-    auto v = decode_value(static_cast<uint32_t>(q.i64(0)), q.blob(1));
-    if (!v) return fail(v.status());
-    out.push_back({std::move(*v), q.blob(2)});
-  }
+  while ((rc = q.step()) == SQLITE_ROW) out.push_back({static_cast<uint32_t>(q.i64(0)), q.blob(1), q.blob(2)});
   if (rc != SQLITE_DONE) return fail(sql_status(rc));
   return out;
 }

@@ -325,11 +325,14 @@ class Store {
   // Equality keys of the entry's values of one attribute, in key order;
   // whether it holds one equal to `key`; whether it holds any.
   Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
-  // The entry's values of one attribute, each with its equality key, in
-  // key order, straight from the index (nothing when the entry has none or
-  // does not exist).
+  // The entry's values of one attribute in their stored encoding, each
+  // with its equality key, in key order, straight from the index (nothing
+  // when the entry has none or does not exist).  Left encoded: a caller
+  // that needs few of them (the rights, which use the values naming the
+  // identity asking) decodes those alone.
   struct KeyedValue {
-    Value value;
+    uint32_t syntax = 0;
+    std::string data;
     std::string key;
   };
   Expected<std::vector<KeyedValue>> keyed_values(EntryId id, int64_t attr_id);
