@@ -234,18 +234,17 @@ NWDSCCODE load_entry_info(Cache &c, Store &store, EntryId id, EntryInfo &info, c
     if (!e) return e.status();
     info.parent = e->parent;
   }
-  if (known != nullptr && known->values != nullptr) {
-    info.acl.reserve(static_cast<size_t>(std::count_if(known->values->begin(), known->values->end(),
-                                                       [&](const Store::EncodedValue &ev) { return ev.attr_id == acl; })));
-    for (const Store::EncodedValue &ev : *known->values) {
-      if (ev.attr_id != acl) continue;
-      if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
-    }
-  } else {
-    auto values = store.keyed_values(id, acl);
-    if (!values) return values.status();
-    for (const Store::KeyedValue &kv : *values)
-      if (NWDSCCODE st = add_encoded_acl_item(info, kv.syntax, kv.data, kv.key)) return st;
+  Expected<std::vector<Store::EncodedValue>> read = std::vector<Store::EncodedValue>{};
+  if (known == nullptr || known->values == nullptr) {
+    read = store.keyed_values(id, acl);
+    if (!read) return read.status();
+  }
+  const std::vector<Store::EncodedValue> &values = known != nullptr && known->values != nullptr ? *known->values : *read;
+  info.acl.reserve(static_cast<size_t>(std::count_if(values.begin(), values.end(),
+                                                     [&](const Store::EncodedValue &ev) { return ev.attr_id == acl; })));
+  for (const Store::EncodedValue &ev : values) {
+    if (ev.attr_id != acl) continue;
+    if (NWDSCCODE st = add_encoded_acl_item(info, ev.syntax, ev.data, ev.key)) return st;
   }
   return 0;
 }

@@ -72,7 +72,7 @@ inline constexpr const char* kChildrenByValuePrefixOpen =
 inline constexpr const char* kChildrenWithPluralRdn =
     "SELECT id, rdn_value_key FROM entries WHERE parent = ?1 AND instr(rdn_value_key, '+') > 0";
 inline constexpr const char* kKeyedValues =
-    "SELECT syntax, data, value_key FROM attr_values WHERE entry = ? AND attr = ?";
+    "SELECT syntax, data, value_key, seq, mtime FROM attr_values WHERE entry = ? AND attr = ?";
 inline constexpr const char* kKeysOf =
     "SELECT value_key FROM attr_values WHERE entry = ? AND attr = ? ORDER BY value_key";
 

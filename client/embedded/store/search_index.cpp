@@ -111,12 +111,13 @@ Expected<std::vector<std::string>> Store::keys_of(EntryId id, int64_t attr_id) {
   return out;
 }
 
-Expected<std::vector<Store::KeyedValue>> Store::keyed_values(EntryId id, int64_t attr_id) {
+Expected<std::vector<Store::EncodedValue>> Store::keyed_values(EntryId id, int64_t attr_id) {
   StoreStmt q(*this, queries::kKeyedValues);
   q.bind(1, id).bind(2, attr_id);
-  std::vector<KeyedValue> out;
+  std::vector<EncodedValue> out;
   int rc;
-  while ((rc = q.step()) == SQLITE_ROW) out.push_back({static_cast<uint32_t>(q.i64(0)), q.blob(1), q.blob(2)});
+  while ((rc = q.step()) == SQLITE_ROW)
+    out.push_back({attr_id, static_cast<uint32_t>(q.i64(0)), q.blob(1), q.blob(2), q.i64(3), q.i64(4)});
   if (rc != SQLITE_DONE) return fail(sql_status(rc));
   return out;
 }

@@ -325,17 +325,10 @@ class Store {
   // Equality keys of the entry's values of one attribute, in key order;
   // whether it holds one equal to `key`; whether it holds any.
   Expected<std::vector<std::string>> keys_of(EntryId id, int64_t attr_id);
-  // The entry's values of one attribute in their stored encoding, each
-  // with its equality key, in key order, straight from the index (nothing
-  // when the entry has none or does not exist).  Left encoded: a caller
-  // that needs few of them (the rights, which use the values naming the
-  // identity asking) decodes those alone.
-  struct KeyedValue {
-    uint32_t syntax = 0;
-    std::string data;
-    std::string key;
-  };
-  Expected<std::vector<KeyedValue>> keyed_values(EntryId id, int64_t attr_id);
+  // The entry's values of one attribute as encoded_values gives them, in
+  // key order, straight from the index: no check that the entry exists
+  // (nothing when it has none or does not) and no reordering.
+  Expected<std::vector<EncodedValue>> keyed_values(EntryId id, int64_t attr_id);
   Expected<bool> has_key(EntryId id, int64_t attr_id, const std::string& key);
   Expected<bool> has_attribute(EntryId id, int64_t attr_id);
 
